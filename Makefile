@@ -1,0 +1,40 @@
+# The two commands of the README:
+#   make demo   runs the installer's main job against a local demo update server
+#   make test   runs every test (native under the sanitizers, Windows under Wine)
+# Both install what is missing first (tools/setup.sh) and are safe to run again.
+
+BUILD      ?= build
+WIN_DIR    := $(BUILD)/win
+NATIVE_DIR := $(BUILD)/native
+JOBS       ?= $(shell nproc)
+
+.PHONY: all setup win native test demo bench clean
+
+all: win native
+
+setup:
+	@./tools/setup.sh
+
+$(WIN_DIR)/build.ninja: | setup
+	cmake -S . -B $(WIN_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+
+$(NATIVE_DIR)/build.ninja: | setup
+	CC=clang CXX=clang++ cmake -S . -B $(NATIVE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+
+win: setup $(WIN_DIR)/build.ninja
+	cmake --build $(WIN_DIR) -j $(JOBS)
+
+native: setup $(NATIVE_DIR)/build.ninja
+	cmake --build $(NATIVE_DIR) -j $(JOBS)
+
+test: all
+	@./tools/run-isolated.sh ./tools/run-tests.sh $(NATIVE_DIR) $(WIN_DIR)
+
+demo: win
+	@./tools/run-isolated.sh ./tools/demo.sh $(WIN_DIR)
+
+bench: win
+	@./tools/run-isolated.sh ./tools/bench.sh $(WIN_DIR)
+
+clean:
+	rm -rf $(BUILD)

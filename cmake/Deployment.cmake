@@ -1,0 +1,19 @@
+# Deployment settings: the only place where the installer learns which servers it talks to.
+# A studio's release build sets them (see CMakePresets.json, preset "release"); every build
+# that a test, a benchmark or the demo runs keeps these loopback defaults, so nothing it does
+# can reach a public address. The test harness runs its servers on these fixed ports inside a
+# network namespace of its own, where the ports are always free.
+set(SETUP_MANIFEST_PRIMARY "http://127.0.0.1:18601/qvinstall.txt" CACHE STRING
+    "Complete address of the manifest on the primary update server")
+set(SETUP_MANIFEST_FALLBACK "http://127.0.0.1:18602/qvinstall.txt" CACHE STRING
+    "Complete address of the manifest on the fallback update server")
+set(SETUP_AGREEMENT_URL "http://127.0.0.1:18601/xy/" CACHE STRING
+    "Address of the licence agreement page")
+set(SETUP_GAME_NAME "凯途星联" CACHE STRING "Display name of the game in the window title")
+set(SETUP_DNS_SERVERS "127.0.0.1:18653" CACHE STRING
+    "DNS fallback resolver's servers, ';'-separated, each an IPv4 address with an optional :port")
+
+set(_generated "${CMAKE_BINARY_DIR}/generated")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/DeploymentConfig.h.in ${_generated}/DeploymentConfig.h @ONLY)
+add_library(kelto_deployment INTERFACE)
+target_include_directories(kelto_deployment INTERFACE ${_generated})

@@ -1,0 +1,134 @@
+#include "app/InstallerApp.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <ole2.h>
+
+#include "app/StartupSettings.h"
+#include "runtime/CommandLineOptions.h"
+
+const wchar_t* const CInstallerApp::kMutexName = L"qvxw_install_20170309";
+
+namespace {
+
+constexpr UINT_PTR kHeartbeatTimerId = 508;
+constexpr UINT kHeartbeatPeriodMs = 1000;
+
+// The one-second thread timer of start-up keeps the thread's timer machinery warm; it has
+// nothing to do.
+void CALLBACK HeartbeatTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
+
+}  // namespace
+
+CInstallerApp::CInstallerApp(HINSTANCE instance) : instance_(instance) {}
+
+CInstallerApp::~CInstallerApp() = default;
+
+int CInstallerApp::Run() {
+  // 1. Standard common controls.
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&icc);
+
+  // 2. Options.
+  options_ = std::make_unique<CommandLineOptions>();
+  StartupSettings& settings = StartupSettings::Get();
+  settings.ApplyOptions(*options_);
+
+  // 3. Instance handle for the UI framework and the window shadow.
+  //    Seam: SetInstance and CWndShadow::Initialize arrive with the skinned UI framework.
+
+  // 4. One instance at a time.
+  if (!AcquireSingleInstance()) {
+    if (!settings.hidden) ShowAlreadyRunning();
+    Shutdown();
+    return 0;
+  }
+
+  // 5. The install dialog object.
+  //    Seam: CMainDlg arrives with the install controller; mainDialog stays null until then.
+
+  // 6. The heartbeat thread timer.
+  settings.heartbeatTimer = ::SetTimer(nullptr, kHeartbeatTimerId, kHeartbeatPeriodMs,
+                                       HeartbeatTimerProc);
+
+  // 7, 8. Main-thread task window and the transfer engine.
+  StartServices();
+
+  // 9. The install window. Without one there is nothing to wait for.
+  if (!CreateInstallWindow()) ::PostQuitMessage(0);
+
+  // 10. COM and OLE.
+  ::CoInitialize(nullptr);
+  oleStarted_ = SUCCEEDED(::OleInitialize(nullptr));
+
+  // 11. Message loop.
+  const int exitCode = MessageLoop();
+
+  // 12. Shut-down.
+  Shutdown();
+  return exitCode;
+}
+
+bool CInstallerApp::AcquireSingleInstance() {
+  mutex_ = ::CreateMutexW(nullptr, FALSE, kMutexName);
+  if (mutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(mutex_);
+    mutex_ = nullptr;
+    return false;
+  }
+  // A mutex that cannot be created at all is treated like a first instance.
+  return true;
+}
+
+void CInstallerApp::ShowAlreadyRunning() {
+  // Seam: the skinned message box ("您已经运行了一个星联安装程序。", title "提示信息") arrives
+  // with the message box dialog.
+}
+
+void CInstallerApp::StartServices() {
+  // Seam: step 7 creates the main-thread task window once the runtime services land.
+  // Seam: step 8 starts timer 100 and the command and download families once the transfer
+  // engine lands; engineStarted_ records it for shut-down.
+}
+
+bool CInstallerApp::CreateInstallWindow() {
+  // Seam: the install dialog creates, centres and (unless hidden) shows its window here.
+  return false;
+}
+
+int CInstallerApp::MessageLoop() {
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (!::TranslateAcceleratorW(msg.hwnd, nullptr, &msg)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+void CInstallerApp::Shutdown() {
+  StartupSettings& settings = StartupSettings::Get();
+  // 12.1 Seam: close the cached skin archive once the skin resources land.
+  // 12.2 Dialog pointer, heartbeat, task window, engine.
+  settings.mainDialog = nullptr;
+  if (settings.heartbeatTimer) {
+    ::KillTimer(nullptr, settings.heartbeatTimer);
+    settings.heartbeatTimer = 0;
+  }
+  //      Seam: destroy the main-thread task window, then shut down the command family, the
+  //      download family and timer 100 when engineStarted_.
+  engineStarted_ = false;
+  // 12.3 OLE, mutex.
+  if (oleStarted_) {
+    ::OleUninitialize();
+    oleStarted_ = false;
+  }
+  if (mutex_) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+    mutex_ = nullptr;
+  }
+  // 12.4 Dialog object, then the options.
+  options_.reset();
+}

@@ -1,0 +1,93 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/InstallerApp.h"
+#include "app/StartupSettings.h"
+#include "runtime/CommandLineOptions.h"
+#include "support/ProcessRunner.h"
+
+using testing_support::ProcessResult;
+using testing_support::Quoted;
+using testing_support::RunProcess;
+
+namespace {
+
+std::wstring InstallerPath() {
+  // The build gives a Unix path; Wine maps "/" to drive Z:.
+  std::string unix = KELTO_INSTALLER_EXE;
+  std::wstring path = L"Z:";
+  for (char c : unix) path += (c == '/') ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+StartupSettings SettingsFor(std::initializer_list<const wchar_t*> tokens) {
+  std::vector<const wchar_t*> argv = {L"KeltoSetup.exe"};
+  argv.insert(argv.end(), tokens);
+  CommandLineOptions options(static_cast<int>(argv.size()), argv.data());
+  StartupSettings settings;
+  settings.ApplyOptions(options);
+  return settings;
+}
+
+TEST(StartupSettings, OptionsSetGameNumberHiddenModeAndLauncherStart) {
+  StartupSettings defaults = SettingsFor({});
+  EXPECT_EQ(defaults.gameIdOption, 0);
+  EXPECT_FALSE(defaults.hidden);
+  EXPECT_TRUE(defaults.runLauncher);
+
+  EXPECT_EQ(SettingsFor({L"-i", L"30"}).gameIdOption, 30);
+  EXPECT_EQ(SettingsFor({L"-i", L"0"}).gameIdOption, 0);
+  EXPECT_EQ(SettingsFor({L"-i", L"42abc"}).gameIdOption, 42);
+  EXPECT_EQ(SettingsFor({L"-i", L"+8"}).gameIdOption, 8);
+  EXPECT_EQ(SettingsFor({L"-i", L"abc"}).gameIdOption, 0);
+
+  EXPECT_FALSE(SettingsFor({L"-r", L"0"}).runLauncher);
+  EXPECT_FALSE(SettingsFor({L"-r", L"off"}).runLauncher);
+  EXPECT_TRUE(SettingsFor({L"-r", L"2"}).runLauncher);
+
+  EXPECT_TRUE(SettingsFor({L"-h"}).hidden);
+  EXPECT_TRUE(SettingsFor({L"--hide"}).hidden);
+  // An unrecognised option before -h stops parsing: hidden mode stays off.
+  StartupSettings stopped = SettingsFor({L"-i", L"5", L"-q", L"-h"});
+  EXPECT_FALSE(stopped.hidden);
+  EXPECT_EQ(stopped.gameIdOption, 5);
+}
+
+// The installer started while another instance holds the mutex ends at once with code 0,
+// in hidden mode and interactively alike.
+TEST(SingleInstance, SecondInstanceExitsAtOnceWithZero) {
+  HANDLE first = ::CreateMutexW(nullptr, FALSE, CInstallerApp::kMutexName);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS))
+      << "another installer is running on this machine";
+
+  for (const wchar_t* args : {L" -h", L" -h -i 30", L""}) {
+    ProcessResult r = RunProcess(Quoted(InstallerPath()) + args, 20000);
+    ASSERT_TRUE(r.started) << "cannot start " << testing::PrintToString(InstallerPath());
+    EXPECT_FALSE(r.timedOut) << "second instance kept running";
+    EXPECT_EQ(r.exitCode, 0u);
+  }
+
+  // The first instance's mutex is untouched by the second's start and exit.
+  HANDLE probe = ::CreateMutexW(nullptr, FALSE, CInstallerApp::kMutexName);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  ::CloseHandle(probe);
+  ::CloseHandle(first);
+}
+
+// Without another instance the installer takes the mutex itself while it runs, and gives it
+// back when it ends.
+TEST(SingleInstance, FirstInstanceRunsAndReleasesTheMutex) {
+  ProcessResult r = RunProcess(Quoted(InstallerPath()) + L" -h", 20000);
+  ASSERT_TRUE(r.started);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0u);
+  HANDLE after = ::CreateMutexW(nullptr, FALSE, CInstallerApp::kMutexName);
+  EXPECT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  ::CloseHandle(after);
+}
+
+}  // namespace

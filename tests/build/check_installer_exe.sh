@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The installer must be a 64-bit GUI program that imports from Windows' own DLLs only and
+# carries its manifest (administrator rights, common controls 6), icon, version information
+# and skin archive.
+set -u
+objdump="$1" exe="$2"
+fail=0
+headers=$("$objdump" -p "$exe") || { echo "cannot read $exe"; exit 1; }
+
+grep -q 'file format pei-x86-64' <<<"$headers" || { echo "not a PE32+ x86-64 image"; fail=1; }
+grep -Eq '^Subsystem[[:space:]]+0*2[[:space:]]' <<<"$headers" || { echo "not a Windows GUI program"; fail=1; }
+
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|ws2_32|crypt32|bcrypt|msvcrt|msimg32|gdiplus|winmm|uxtheme|imm32|version|psapi|secur32|winhttp|iphlpapi|dnsapi|normaliz|wldap32|rpcrt4|userenv|ntdll)\.dll$'
+while read -r dll; do
+  if ! grep -Eqi "$allowed" <<<"$dll"; then
+    echo "imports a DLL that is not Windows' own: $dll"; fail=1
+  fi
+done < <(grep 'DLL Name:' <<<"$headers" | awk '{print $3}')
+
+sections=$("$objdump" -s -j .rsrc "$exe" 2>/dev/null | tr -d '\n')
+strings_out=$(strings -a -el "$exe"; strings -a "$exe")
+grep -q 'requireAdministrator' <<<"$strings_out" || { echo "manifest lacks requireAdministrator"; fail=1; }
+grep -q 'Microsoft.Windows.Common-Controls' <<<"$strings_out" || { echo "manifest lacks common controls 6"; fail=1; }
+grep -q 'ZIPRES' <<<"$strings_out" || { echo "no ZIPRES resource"; fail=1; }
+grep -q 'FileVersion' <<<"$strings_out" || { echo "no version information"; fail=1; }
+[ -n "$sections" ] || { echo "no resource section"; fail=1; }
+[ $fail = 0 ] && echo "ok: $(grep 'DLL Name:' <<<"$headers" | awk '{print $3}' | tr '\n' ' ')"
+exit $fail

@@ -1,0 +1,46 @@
+// Test helper: starts a real Windows process and waits for it.
+//
+// Contract: called from a test's thread; owns the process and thread handles it opens and
+// closes them before returning (or in the destructor of RunningProcess). Failures come back
+// in the result, never as exceptions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+struct ProcessResult {
+  bool started = false;
+  bool timedOut = false;
+  DWORD exitCode = 0;
+  DWORD elapsedMs = 0;
+};
+
+// Runs `commandLine` (application path first, quoted as needed) and waits up to `timeoutMs`;
+// a process still running then is terminated and reported as timed out.
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
+                         const std::wstring& workingDir = std::wstring());
+
+class RunningProcess {
+ public:
+  explicit RunningProcess(const std::wstring& commandLine);
+  ~RunningProcess();
+  RunningProcess(const RunningProcess&) = delete;
+  RunningProcess& operator=(const RunningProcess&) = delete;
+
+  bool started() const { return process_ != nullptr; }
+  bool IsRunning() const;
+  // Waits up to timeoutMs; false when still running.
+  bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
+  void Terminate();
+
+ private:
+  HANDLE process_ = nullptr;
+};
+
+// "<path>" with quotes, for building command lines.
+std::wstring Quoted(const std::wstring& path);
+
+}  // namespace testing_support

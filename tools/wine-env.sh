@@ -1,0 +1,78 @@
+# Sourced by the Wine wrappers. Expects WINEPREFIX; sets a quiet, non-interactive Wine and
+# provides kelto_wine_ready, which creates the prefix once and makes sure its server runs.
+export WINEARCH=win64
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# File names cross the Unix locale: Chinese folder names need UTF-8.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+_kelto_tools_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# The prefix is set up once, under a lock, so that parallel tests do not race to create it.
+_kelto_wine_create_prefix() {
+  mkdir -p "$WINEPREFIX"
+  wineboot --init </dev/null >/dev/null 2>&1 9>&- || return 1
+  wineserver -w </dev/null >/dev/null 2>&1 9>&-
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp -n /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
+  # A crash must end the process, not open a debugger window that waits for a click.
+  local reg="$WINEPREFIX/kelto-setup.reg"
+  cat > "$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"微软雅黑"="WenQuanYi Micro Hei"
+"SimSun"="WenQuanYi Micro Hei"
+"宋体"="WenQuanYi Micro Hei"
+"SimHei"="WenQuanYi Micro Hei"
+"黑体"="WenQuanYi Micro Hei"
+
+[HKEY_CURRENT_USER\Software\Wine\DllOverrides]
+"mscoree"=""
+"mshtml"=""
+REG
+  wine regedit /S "$reg" </dev/null >/dev/null 2>&1 9>&- || return 1
+  wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
+  touch "$WINEPREFIX/.kelto-ready"
+}
+
+# Whether a wineserver for this prefix accepts connections.
+_kelto_wineserver_up() {
+  python3 - "$WINEPREFIX" <<'PY' 2>/dev/null
+import os, socket, sys
+st = os.stat(sys.argv[1])
+path = "/tmp/.wine-%d/server-%x-%x/socket" % (os.getuid(), st.st_dev, st.st_ino)
+s = socket.socket(socket.AF_UNIX)
+s.connect(path)
+PY
+}
+
+# Start the persistent server and Wine's services detached from our output: a service that
+# inherited CTest's pipe would hold every test for seconds, and a bare server without its
+# services makes test discovery hang.
+kelto_wine_start_server() {
+  # Neither may inherit the prefix lock (fd 9): a server holding it would block every later
+  # wrapper for ever.
+  wineserver -p </dev/null >/dev/null 2>&1 9>&-
+  wine wineboot </dev/null >/dev/null 2>&1 9>&-
+}
+
+kelto_wine_ready() {
+  local lock="$WINEPREFIX.lock"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 9>"$lock"
+  flock 9
+  if [ ! -f "$WINEPREFIX/.kelto-ready" ]; then
+    _kelto_wine_create_prefix || { echo "wine-run: cannot create the Wine prefix $WINEPREFIX" >&2; exec 9>&-; return 1; }
+  fi
+  if [ -z "${KELTO_WINE_SERVER_UP:-}" ] && ! _kelto_wineserver_up; then
+    kelto_wine_start_server
+  fi
+  exec 9>&-
+  return 0
+}
