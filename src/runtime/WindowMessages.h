@@ -1,0 +1,27 @@
+// Every private window message of the installer, in one place, so that no two parts of the
+// program pick the same number for different meanings.
+//
+// Contract: plain constants; any thread may post these (PostMessageW is thread-safe). The
+// handler of each runs on the thread that owns the receiving window, the user-interface
+// thread. Registered messages (RegisterWindowMessageW) are listed by name.
+#pragma once
+
+#include <windows.h>
+
+namespace msg {
+
+// Install dialog: the install worker found the package unusable (wParam 0, lParam 0).
+constexpr UINT kPackageUnusable = WM_USER + 100;  // 0x464
+
+// Update module helper window (wParam, lParam = error type, error code unless noted).
+constexpr UINT kUpdaterManifest = WM_USER + 1000;     // 0x7E8: manifest fetched
+constexpr UINT kUpdaterProgress = WM_USER + 1001;     // 0x7E9: progress snapshot (0, 0)
+constexpr UINT kUpdaterPackageDone = WM_USER + 1002;  // 0x7EA: package download ended
+// WM_USER + 1003 to WM_USER + 1007 are reserved by the update module and answered with 0.
+constexpr UINT kUpdaterReservedFirst = WM_USER + 1003;
+constexpr UINT kUpdaterReservedLast = WM_USER + 1007;
+
+// Registered: wakes the main-thread task window to run posted tasks.
+constexpr const wchar_t* kMainThreadFiredName = L"com.kelto.MainThreadFired";
+
+}  // namespace msg
