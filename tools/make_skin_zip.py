@@ -8,8 +8,9 @@ import zipfile
 
 
 def main(skin_dir, out):
-    names = sorted(n for n in os.listdir(skin_dir)
-                   if n.lower().endswith(('.xml', '.png', '.jpg', '.bmp')))
+    # Before any layout exists the folder may be missing: the archive is then empty.
+    present = os.listdir(skin_dir) if os.path.isdir(skin_dir) else []
+    names = sorted(n for n in present if n.lower().endswith(('.xml', '.png', '.jpg', '.bmp')))
     tmp = out + '.tmp'
     with zipfile.ZipFile(tmp, 'w') as z:
         for n in names:
