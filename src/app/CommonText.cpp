@@ -1,8 +1,8 @@
 #include "app/CommonText.h"
 
 #include <cstdarg>
-#include <cwchar>
-#include <vector>
+
+#include "runtime/WideFormat.h"
 
 namespace {
 
@@ -11,28 +11,6 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 wchar_t FoldAsciiCase(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
-// Formatting stops growing its buffer here: no text of this program comes near it, and a
-// format that still fails is broken rather than long.
-constexpr std::size_t kMaxFormattedChars = std::size_t{1} << 24;
-
-std::wstring FormatStringV(const wchar_t* format, va_list args) {
-  if (!format) return std::wstring();
-  // vswprintf reports truncation only as a negative result (glibc and the Windows runtime
-  // alike), so the buffer doubles until the text fits; the result keeps just its length.
-  std::vector<wchar_t> buffer(256);
-  while (buffer.size() <= kMaxFormattedChars) {
-    va_list attempt;
-    va_copy(attempt, args);
-    const int written = std::vswprintf(buffer.data(), buffer.size(), format, attempt);
-    va_end(attempt);
-    if (written >= 0 && static_cast<std::size_t>(written) < buffer.size()) {
-      return std::wstring(buffer.data(), static_cast<std::size_t>(written));
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return std::wstring();
-}
 
 }  // namespace
 
@@ -49,14 +27,16 @@ std::wstring FormatSize(std::uint64_t bytes) {
     ++unit;
   }
   wchar_t text[260];
-  const int written = std::swprintf(text, 260, kUnits[unit], value / divisor);
+  const int written = wide_format::FormatBounded(text, 260, kUnits[unit], value / divisor);
   return written > 0 ? std::wstring(text, static_cast<std::size_t>(written)) : std::wstring();
 }
 
 std::wstring FormatString(const wchar_t* format, ...) {
+  std::wstring text;
+  if (!format) return text;
   va_list args;
   va_start(args, format);
-  std::wstring text = FormatStringV(format, args);
+  wide_format::AppendV(text, format, args);
   va_end(args);
   return text;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "runtime/Logging.h"
 #include "runtime/Win32Handles.h"
 
 namespace {
@@ -102,6 +103,7 @@ bool CreateDir(const std::wstring& folder) {
   if (DirExists(folder)) return true;
   const int ret = ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
   if (ret == ERROR_SUCCESS) return true;
+  LOG_TRACE(2, 2, L"CreateDir：%ls ret：%d", folder.c_str(), ret);
   return false;
 }
 
