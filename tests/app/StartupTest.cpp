@@ -8,6 +8,7 @@
 #include "app/StartupSettings.h"
 #include "runtime/CommandLineOptions.h"
 #include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
 
 using testing_support::ProcessResult;
 using testing_support::Quoted;
@@ -16,11 +17,7 @@ using testing_support::RunProcess;
 namespace {
 
 std::wstring InstallerPath() {
-  // The build gives a Unix path; Wine maps "/" to drive Z:.
-  std::string unix = KELTO_INSTALLER_EXE;
-  std::wstring path = L"Z:";
-  for (char c : unix) path += (c == '/') ? L'\\' : static_cast<wchar_t>(c);
-  return path;
+  return testing_support::WindowsPathOfBuildFile(KELTO_INSTALLER_EXE);
 }
 
 StartupSettings SettingsFor(std::initializer_list<const wchar_t*> tokens) {

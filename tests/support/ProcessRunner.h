@@ -31,6 +31,7 @@ class RunningProcess {
   RunningProcess& operator=(const RunningProcess&) = delete;
 
   bool started() const { return process_ != nullptr; }
+  DWORD id() const { return process_ ? ::GetProcessId(process_) : 0; }
   bool IsRunning() const;
   // Waits up to timeoutMs; false when still running.
   bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);

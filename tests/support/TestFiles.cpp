@@ -1,0 +1,154 @@
+#include "support/TestFiles.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cwchar>
+#include <vector>
+
+namespace testing_support {
+
+namespace {
+
+HANDLE CreateForWriting(const std::wstring& path) {
+  return ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteBytes(const std::wstring& path, const void* data, DWORD size) {
+  HANDLE file = CreateForWriting(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = size == 0 || (::WriteFile(file, data, size, &written, nullptr) && written == size);
+  ::CloseHandle(file);
+  return ok;
+}
+
+std::wstring ParentOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+}  // namespace
+
+TempFolder::TempFolder(const std::wstring& label) {
+  static LONG counter = 0;
+  wchar_t temp[MAX_PATH] = L"";
+  ::GetTempPathW(MAX_PATH, temp);
+  std::wstring base = temp;
+  if (!base.empty() && base.back() == L'\\') base.pop_back();
+  path_ = base + L"\\kelto-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+          std::to_wstring(::InterlockedIncrement(&counter)) + L"-" + label;
+  RemoveFolderTree(path_);
+  ::SHCreateDirectoryExW(nullptr, path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveFolderTree(path_); }
+
+std::wstring TempFolder::operator/(const std::wstring& relative) const {
+  return path_ + L"\\" + relative;
+}
+
+bool RemoveFolderTree(const std::wstring& folder) {
+  if (!FolderExists(folder)) return true;
+  std::vector<wchar_t> from(folder.begin(), folder.end());
+  from.push_back(0);
+  from.push_back(0);  // the shell takes a double-null-terminated list
+  SHFILEOPSTRUCTW op = {};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.data();
+  op.fFlags = FOF_NO_UI;
+  ::SHFileOperationW(&op);
+  return !FolderExists(folder);
+}
+
+bool WriteTestFile(const std::wstring& path, std::uint64_t bytes) {
+  const std::wstring parent = ParentOf(path);
+  if (!parent.empty()) ::SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr);
+  HANDLE file = CreateForWriting(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> block(1 << 16);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7);
+  bool ok = true;
+  for (std::uint64_t left = bytes; ok && left > 0;) {
+    const DWORD chunk = static_cast<DWORD>(left < block.size() ? left : block.size());
+    DWORD written = 0;
+    ok = ::WriteFile(file, block.data(), chunk, &written, nullptr) && written == chunk;
+    left -= chunk;
+  }
+  ::CloseHandle(file);
+  return ok;
+}
+
+bool WriteWideFile(const std::wstring& path, const std::wstring& text) {
+  return WriteBytes(path, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+}
+
+std::wstring ReadWideFile(const std::wstring& path) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::wstring();
+  std::wstring text;
+  wchar_t buffer[4096];
+  DWORD read = 0;
+  while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    text.append(buffer, read / sizeof(wchar_t));
+  }
+  ::CloseHandle(file);
+  return text;
+}
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+  const auto isLink = [&] {
+    const DWORD attributes = ::GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  };
+  if (::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) &&
+      isLink()) {
+    return true;
+  }
+  using UnixNameFn = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) return false;
+  char* unixLink = unixName(link.c_str());
+  char* unixTarget = unixName(target.c_str());
+  bool started = false;
+  if (unixLink && unixTarget) {
+    // Wine starts Unix programs too; its handle for one does not signal the end reliably, so
+    // the link itself is awaited below.
+    wchar_t command[2048];
+    std::swprintf(command, 2048, L"/bin/ln -s \"%hs\" \"%hs\"", unixTarget, unixLink);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    started = ::CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info) != FALSE;
+    if (started) {
+      ::CloseHandle(info.hProcess);
+      ::CloseHandle(info.hThread);
+    }
+  }
+  ::HeapFree(::GetProcessHeap(), 0, unixLink);
+  ::HeapFree(::GetProcessHeap(), 0, unixTarget);
+  for (int i = 0; started && i < 200 && !isLink(); ++i) ::Sleep(25);
+  return isLink();
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring WindowsPathOfBuildFile(const char* unixPath) {
+  std::wstring path = L"Z:";
+  for (const char* c = unixPath; *c; ++c) path += (*c == '/') ? L'\\' : static_cast<wchar_t>(*c);
+  return path;
+}
+
+}  // namespace testing_support
