@@ -6,6 +6,7 @@
 
 #include "app/StartupSettings.h"
 #include "runtime/CommandLineOptions.h"
+#include "runtime/MainThreadTask.h"
 
 const wchar_t* const CInstallerApp::kMutexName = L"qvxw_install_20170309";
 
@@ -86,7 +87,10 @@ void CInstallerApp::ShowAlreadyRunning() {
 }
 
 void CInstallerApp::StartServices() {
-  // Seam: step 7 creates the main-thread task window once the runtime services land.
+  // 7. This thread becomes the main thread and gets the task window (a call that finds the
+  //    window made already does nothing). Should the window fail, the run goes on without
+  //    results of background work, as it does without the other optional services.
+  InitMainThreadTasks();
   // Seam: step 8 starts timer 100 and the command and download families once the transfer
   // engine lands; engineStarted_ records it for shut-down.
 }
@@ -116,8 +120,11 @@ void CInstallerApp::Shutdown() {
     ::KillTimer(nullptr, settings.heartbeatTimer);
     settings.heartbeatTimer = 0;
   }
-  //      Seam: destroy the main-thread task window, then shut down the command family, the
-  //      download family and timer 100 when engineStarted_.
+  //      Tasks still queued are released unrun before their window goes.
+  ClearMainThreadTasks();
+  DestroyMainThreadTaskWindow();
+  //      Seam: shut down the command family, the download family and timer 100 when
+  //      engineStarted_.
   engineStarted_ = false;
   // 12.3 OLE, mutex.
   if (oleStarted_) {

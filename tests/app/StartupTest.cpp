@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "app/InstallerApp.h"
 #include "app/StartupSettings.h"
 #include "runtime/CommandLineOptions.h"
+#include "runtime/MainThreadTask.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 
@@ -88,3 +90,40 @@ TEST(SingleInstance, FirstInstanceRunsAndReleasesTheMutex) {
 }
 
 }  // namespace
+
+namespace {
+
+struct LoopObservation {
+  bool ran = false;
+  bool onMainThread = false;
+  bool windowAlive = false;
+};
+LoopObservation g_loop;
+
+HWND FindTaskWindow() {
+  return ::FindWindowExW(HWND_MESSAGE, nullptr, L"ThreadingWindowClass", nullptr);
+}
+
+void ObserveLoop(int, int) {
+  g_loop.ran = true;
+  g_loop.onMainThread = IsMainThread();
+  g_loop.windowAlive = FindTaskWindow() != nullptr;
+  // Ends the loop also once the run has a window of its own to wait for.
+  ::PostQuitMessage(0);
+}
+
+}  // namespace
+
+// A run of the installer brings the task window up before its message loop, so a result
+// posted by another thread runs on the installer's thread inside the loop, and takes the
+// window down again at shut-down.
+TEST(Startup, RunStartsAndStopsTheMainThreadTasks) {
+  ASSERT_EQ(FindTaskWindow(), nullptr);
+  std::thread([] { PostToMainThread(ObserveLoop, 0, 0); }).join();
+  CInstallerApp app(::GetModuleHandleW(nullptr));
+  EXPECT_EQ(app.Run(), 0);
+  EXPECT_TRUE(g_loop.ran);
+  EXPECT_TRUE(g_loop.onMainThread);
+  EXPECT_TRUE(g_loop.windowAlive);
+  EXPECT_EQ(FindTaskWindow(), nullptr);
+}
