@@ -81,7 +81,9 @@ void ProtoValue::Clear() {
 
 ProtoValue& ProtoValue::operator[](const std::wstring& key) {
   if (type_ == kNull) *this = ProtoValue(kMap);
-  if (type_ != kMap) Throw(ProtoValueException::kNotAMap, L"ProtoValue operator[string] wrong type");
+  if (type_ != kMap) {
+    Throw(ProtoValueException::kNotAMap, L"ProtoValue operator[string] wrong type");
+  }
   return (*payload_.map)[key];
 }
 
@@ -110,13 +112,17 @@ bool ProtoValue::HasKey(const std::wstring& key) const {
 
 const int64_t& ProtoValue::integer() const {
   if (type_ == kNull) return kZero;
-  if (type_ != kInteger) Throw(ProtoValueException::kWrongType, L"ProtoValue::integer wrong type");
+  if (type_ != kInteger) {
+    Throw(ProtoValueException::kWrongType, L"ProtoValue::integer wrong type");
+  }
   return payload_.integer;
 }
 
 const std::wstring& ProtoValue::string() const {
   if (type_ == kNull) return kEmptyString;
-  if (type_ != kString) Throw(ProtoValueException::kWrongType, L"ProtoValue::string wrong type");
+  if (type_ != kString) {
+    Throw(ProtoValueException::kWrongType, L"ProtoValue::string wrong type");
+  }
   return *payload_.wide;
 }
 

@@ -7,8 +7,15 @@
 #include <string>
 
 #include "support/TempFolder.h"
+#include "support/Thrown.h"
 
 namespace {
+
+// What `operation` threw; an empty record when it threw nothing.
+template <typename Operation>
+CFileExException Failure(Operation operation) {
+  return testing_support::Thrown<CFileExException>(operation);
+}
 
 using testing_support::TempFolder;
 
@@ -17,18 +24,6 @@ using testing_support::TempFolder;
 // others may read, not inherited, created or truncated).
 constexpr unsigned kReadWrite = 0xB0A2;
 constexpr unsigned kManifestCopy = 0x90A1;
-
-// Runs `operation` and returns the exception it threw; a default record (osError 0) when
-// nothing was thrown.
-template <typename Operation>
-CFileExException Thrown(Operation operation) {
-  try {
-    operation();
-  } catch (const CFileExException& e) {
-    return e;
-  }
-  return CFileExException();
-}
 
 class FileExTest : public testing::Test {
  protected:
@@ -92,7 +87,7 @@ TEST_F(FileExTest, ReadWriteSeekAndSetLength) {
 
   // A position before the start is refused by the system and thrown.
   ASSERT_TRUE(file.Open(folder_.Path(L"h.bin"), CFileEx::OpenRead));
-  EXPECT_EQ(Thrown([&] { file.Seek(-1, CFileEx::Begin); }).osError, ERROR_NEGATIVE_SEEK);
+  EXPECT_EQ(Failure([&] { file.Seek(-1, CFileEx::Begin); }).osError, ERROR_NEGATIVE_SEEK);
   EXPECT_EQ(file.GetPosition(), 0u);
 }
 
@@ -156,7 +151,7 @@ TEST_F(FileExTest, FailuresAfterOpenThrowTheSystemError) {
   ASSERT_TRUE(folder_.WriteBytes(L"r.bin", "read only"));
   CFileEx file;
   ASSERT_TRUE(file.Open(folder_.Path(L"r.bin"), CFileEx::OpenRead));
-  CFileExException e = Thrown([&] { file.Write("x", 1); });
+  CFileExException e = Failure([&] { file.Write("x", 1); });
   EXPECT_EQ(e.osError, ERROR_ACCESS_DENIED);
   EXPECT_EQ(e.text, folder_.Path(L"r.bin"));
   file.Abort();
@@ -164,12 +159,12 @@ TEST_F(FileExTest, FailuresAfterOpenThrowTheSystemError) {
   EXPECT_TRUE(file.fileName().empty());
 
   // A closed object hands the invalid handle to the system, which refuses it.
-  EXPECT_EQ(Thrown([&] { file.GetPosition(); }).osError, ERROR_INVALID_HANDLE);
-  EXPECT_EQ(Thrown([&] { file.Seek(0, CFileEx::End); }).osError, ERROR_INVALID_HANDLE);
-  EXPECT_EQ(Thrown([&] { file.SetLength(1); }).osError, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(Failure([&] { file.GetPosition(); }).osError, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(Failure([&] { file.Seek(0, CFileEx::End); }).osError, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(Failure([&] { file.SetLength(1); }).osError, ERROR_INVALID_HANDLE);
   char c;
-  EXPECT_EQ(Thrown([&] { file.Read(&c, 1); }).osError, ERROR_INVALID_HANDLE);
-  EXPECT_EQ(Thrown([&] { file.Write(&c, 1); }).osError, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(Failure([&] { file.Read(&c, 1); }).osError, ERROR_INVALID_HANDLE);
+  EXPECT_EQ(Failure([&] { file.Write(&c, 1); }).osError, ERROR_INVALID_HANDLE);
   // Zero-byte transfers make no system call, so even a closed object does not throw; nor do
   // the closing operations.
   EXPECT_EQ(file.Read(&c, 0), 0u);

@@ -4,17 +4,14 @@
 
 #include <string>
 
+#include "support/Thrown.h"
+
 namespace {
 
-// Runs `operation` and returns the exception it threw (code 0 when nothing was thrown).
+// What `operation` threw; an empty record when it threw nothing.
 template <typename Operation>
-ProtoValueException Thrown(Operation operation) {
-  try {
-    operation();
-  } catch (const ProtoValueException& e) {
-    return e;
-  }
-  return ProtoValueException();
+ProtoValueException Failure(Operation operation) {
+  return testing_support::Thrown<ProtoValueException>(operation);
 }
 
 TEST(ProtoValue, ConstructionOfEveryKind) {
@@ -69,38 +66,38 @@ TEST(ProtoValue, IndexingByPositionAppendsOneAtATime) {
   EXPECT_EQ(v[1].string(), L"b");
 
   ProtoValue empty(ProtoValue::kArray);
-  ProtoValueException e = Thrown([&] { empty[1]; });
+  ProtoValueException e = Failure([&] { empty[1]; });
   EXPECT_EQ(e.code, 1);
   EXPECT_EQ(e.message, L"ProtoValue operator[int] out of range");
   EXPECT_EQ(empty.size(), 0u);
-  EXPECT_EQ(Thrown([&] { empty[-1]; }).code, 1);
+  EXPECT_EQ(Failure([&] { empty[-1]; }).code, 1);
   // A null value indexed beyond its end has already become an empty array.
   ProtoValue null;
-  EXPECT_EQ(Thrown([&] { null[3u]; }).code, 1);
+  EXPECT_EQ(Failure([&] { null[3u]; }).code, 1);
   EXPECT_EQ(null.type(), ProtoValue::kArray);
   EXPECT_EQ(null.size(), 0u);
   // Position on a map or a scalar.
   ProtoValue map(ProtoValue::kMap);
-  EXPECT_EQ(Thrown([&] { map[0]; }).code, 1);
+  EXPECT_EQ(Failure([&] { map[0]; }).code, 1);
   EXPECT_EQ(map.type(), ProtoValue::kMap);
 }
 
 TEST(ProtoValue, WrongTypesThrowAndLeaveTheValueAlone) {
   ProtoValue number(42);
-  ProtoValueException e = Thrown([&] { number[L"key"]; });
+  ProtoValueException e = Failure([&] { number[L"key"]; });
   EXPECT_EQ(e.code, 2);
   EXPECT_EQ(e.message, L"ProtoValue operator[string] wrong type");
   EXPECT_EQ(number.integer(), 42);
-  EXPECT_EQ(Thrown([&] { ProtoValue{ProtoValue::kArray}[L"k"]; }).code, 2);
+  EXPECT_EQ(Failure([&] { ProtoValue{ProtoValue::kArray}[L"k"]; }).code, 2);
 
   ProtoValue text(L"abc");
-  e = Thrown([&] { text.integer(); });
+  e = Failure([&] { text.integer(); });
   EXPECT_EQ(e.code, 3);
   EXPECT_EQ(e.message, L"ProtoValue::integer wrong type");
-  e = Thrown([&] { number.string(); });
+  e = Failure([&] { number.string(); });
   EXPECT_EQ(e.code, 3);
   EXPECT_EQ(e.message, L"ProtoValue::string wrong type");
-  EXPECT_EQ(Thrown([&] { ProtoValue{ProtoValue::kMap}.string(); }).code, 3);
+  EXPECT_EQ(Failure([&] { ProtoValue{ProtoValue::kMap}.string(); }).code, 3);
   EXPECT_EQ(text.string(), L"abc");
 
   // Null reads as zero and the empty string; non-maps have no keys.
