@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "support/TempFolder.h"
+#include "support/TestFiles.h"
 #include "support/Thrown.h"
 
 namespace {
@@ -17,7 +17,10 @@ CFileExException Failure(Operation operation) {
   return testing_support::Thrown<CFileExException>(operation);
 }
 
+using testing_support::FileSizeOf;
+using testing_support::ReadBinaryFile;
 using testing_support::TempFolder;
+using testing_support::WriteBinaryFile;
 
 // The flag words the installer's callers pass: the download writer's (read and write, others
 // may read, not inherited, created when missing, content kept) and the manifest copy's (write,
@@ -33,43 +36,43 @@ class FileExTest : public testing::Test {
 TEST_F(FileExTest, OpeningAMissingFileFailsWithoutThrowing) {
   CFileEx file;
   CFileExException error;
-  EXPECT_FALSE(file.Open(folder_.Path(L"missing.bin"), CFileEx::OpenRead, &error));
+  EXPECT_FALSE(file.Open(folder_ / L"missing.bin", CFileEx::OpenRead, &error));
   EXPECT_EQ(error.osError, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(error.text, L"INVALID_HANDLE_VALUE");
   EXPECT_FALSE(file.IsOpen());
-  EXPECT_FALSE(file.Open(folder_.Path(L"missing.bin"), CFileEx::OpenRead));
-  EXPECT_FALSE(file.Open(folder_.Path(L"no\\such\\folder.bin"), kManifestCopy, &error));
+  EXPECT_FALSE(file.Open(folder_ / L"missing.bin", CFileEx::OpenRead));
+  EXPECT_FALSE(file.Open(folder_ / L"no\\such\\folder.bin", kManifestCopy, &error));
   EXPECT_EQ(error.osError, ERROR_PATH_NOT_FOUND);
 }
 
 TEST_F(FileExTest, CreateTruncatesUnlessNoTruncate) {
-  ASSERT_TRUE(folder_.WriteBytes(L"a.bin", "previous content"));
+  ASSERT_TRUE(WriteBinaryFile(folder_ / L"a.bin", "previous content"));
   CFileEx file;
-  ASSERT_TRUE(file.Open(folder_.Path(L"a.bin"), kReadWrite));
+  ASSERT_TRUE(file.Open(folder_ / L"a.bin", kReadWrite));
   EXPECT_EQ(file.SeekToEnd(), 16u);
   file.Write("+", 1);
   file.Close();
-  EXPECT_EQ(folder_.ReadBytes(L"a.bin"), "previous content+");
+  EXPECT_EQ(ReadBinaryFile(folder_ / L"a.bin"), "previous content+");
 
-  ASSERT_TRUE(file.Open(folder_.Path(L"a.bin"), kManifestCopy));
+  ASSERT_TRUE(file.Open(folder_ / L"a.bin", kManifestCopy));
   EXPECT_EQ(file.SeekToEnd(), 0u);
   file.Write("new", 3);
   file.Flush();
   file.Close();
-  EXPECT_EQ(folder_.ReadBytes(L"a.bin"), "new");
+  EXPECT_EQ(ReadBinaryFile(folder_ / L"a.bin"), "new");
 
   // Create with NoTruncate makes a missing file.
-  ASSERT_TRUE(file.Open(folder_.Path(L"fresh.bin"), kReadWrite));
-  EXPECT_EQ(file.fileName(), folder_.Path(L"fresh.bin"));
+  ASSERT_TRUE(file.Open(folder_ / L"fresh.bin", kReadWrite));
+  EXPECT_EQ(file.fileName(), folder_ / L"fresh.bin");
   file.Close();
-  EXPECT_EQ(folder_.SizeOf(L"fresh.bin"), 0);
+  EXPECT_EQ(FileSizeOf(folder_ / L"fresh.bin"), 0);
   EXPECT_TRUE(file.fileName().empty());
 }
 
 TEST_F(FileExTest, ReadWriteSeekAndSetLength) {
-  ASSERT_TRUE(folder_.WriteBytes(L"h.bin", std::string(100, 'x')));
+  ASSERT_TRUE(WriteBinaryFile(folder_ / L"h.bin", std::string(100, 'x')));
   CFileEx file;
-  ASSERT_TRUE(file.Open(folder_.Path(L"h.bin"), CFileEx::OpenReadWrite | CFileEx::ShareExclusive));
+  ASSERT_TRUE(file.Open(folder_ / L"h.bin", CFileEx::OpenReadWrite | CFileEx::ShareExclusive));
   file.SetLength(10);
   EXPECT_EQ(file.GetPosition(), 10u);
   EXPECT_EQ(file.SeekToEnd(), 10u);
@@ -83,10 +86,10 @@ TEST_F(FileExTest, ReadWriteSeekAndSetLength) {
   EXPECT_EQ(file.Read(buffer, 2), 2u);
   EXPECT_EQ(file.GetPosition(), 5u);
   file.Close();
-  EXPECT_EQ(folder_.SizeOf(L"h.bin"), 20);
+  EXPECT_EQ(FileSizeOf(folder_ / L"h.bin"), 20);
 
   // A position before the start is refused by the system and thrown.
-  ASSERT_TRUE(file.Open(folder_.Path(L"h.bin"), CFileEx::OpenRead));
+  ASSERT_TRUE(file.Open(folder_ / L"h.bin", CFileEx::OpenRead));
   EXPECT_EQ(Failure([&] { file.Seek(-1, CFileEx::Begin); }).osError, ERROR_NEGATIVE_SEEK);
   EXPECT_EQ(file.GetPosition(), 0u);
 }
@@ -96,7 +99,7 @@ TEST_F(FileExTest, ReadWriteSeekAndSetLength) {
 TEST_F(FileExTest, PositionsAndLengthsBeyondFourGiB) {
   constexpr uint64_t kGiB = 1ull << 30;
   CFileEx file;
-  ASSERT_TRUE(file.Open(folder_.Path(L"big.bin"), kReadWrite));
+  ASSERT_TRUE(file.Open(folder_ / L"big.bin", kReadWrite));
   file.SetLength(5 * kGiB);
   EXPECT_EQ(file.GetPosition(), 5 * kGiB);
   EXPECT_EQ(file.SeekToEnd(), 5 * kGiB);
@@ -113,12 +116,12 @@ TEST_F(FileExTest, PositionsAndLengthsBeyondFourGiB) {
   EXPECT_EQ(file.SeekToEnd(), 4 * kGiB + 9);
   file.Write("!", 1);
   file.Close();
-  EXPECT_EQ(folder_.SizeOf(L"big.bin"), static_cast<long long>(4 * kGiB + 10));
+  EXPECT_EQ(FileSizeOf(folder_ / L"big.bin"), static_cast<long long>(4 * kGiB + 10));
 }
 
 TEST_F(FileExTest, ShareFlagsAndInheritance) {
-  ASSERT_TRUE(folder_.WriteBytes(L"s.bin", "s"));
-  const std::wstring path = folder_.Path(L"s.bin");
+  ASSERT_TRUE(WriteBinaryFile(folder_ / L"s.bin", "s"));
+  const std::wstring path = folder_ / L"s.bin";
   CFileEx holder, other;
   CFileExException error;
 
@@ -148,12 +151,12 @@ TEST_F(FileExTest, ShareFlagsAndInheritance) {
 }
 
 TEST_F(FileExTest, FailuresAfterOpenThrowTheSystemError) {
-  ASSERT_TRUE(folder_.WriteBytes(L"r.bin", "read only"));
+  ASSERT_TRUE(WriteBinaryFile(folder_ / L"r.bin", "read only"));
   CFileEx file;
-  ASSERT_TRUE(file.Open(folder_.Path(L"r.bin"), CFileEx::OpenRead));
+  ASSERT_TRUE(file.Open(folder_ / L"r.bin", CFileEx::OpenRead));
   CFileExException e = Failure([&] { file.Write("x", 1); });
   EXPECT_EQ(e.osError, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(e.text, folder_.Path(L"r.bin"));
+  EXPECT_EQ(e.text, folder_ / L"r.bin");
   file.Abort();
   EXPECT_FALSE(file.IsOpen());
   EXPECT_TRUE(file.fileName().empty());
@@ -175,7 +178,7 @@ TEST_F(FileExTest, FailuresAfterOpenThrowTheSystemError) {
 }
 
 TEST_F(FileExTest, HandlesAreReleasedByCloseReopenAndDestruction) {
-  const std::wstring a = folder_.Path(L"a.bin"), b = folder_.Path(L"b.bin");
+  const std::wstring a = (folder_ / L"a.bin"), b = folder_ / L"b.bin";
   const unsigned exclusive = CFileEx::OpenReadWrite | CFileEx::Create;
   CFileEx probe;
   {

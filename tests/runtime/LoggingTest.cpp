@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "support/AllocationCounter.h"
-#include "support/TempFolder.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -22,11 +22,9 @@ using testing_support::TempFolder;
 
 // The file's text after its byte-order mark, which must be there.
 std::wstring FileText(const TempFolder& folder, const std::wstring& name) {
-  const std::string bytes = folder.ReadBytes(name);
-  if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE') return L"<no BOM>";
-  std::wstring text((bytes.size() - 2) / 2, L'\0');
-  memcpy(&text[0], bytes.data() + 2, text.size() * 2);
-  return text;
+  const std::wstring text = testing_support::ReadWideFile(folder / name);
+  if (text.empty() || text[0] != 0xFEFF) return L"<no BOM>";
+  return text.substr(1);
 }
 
 std::vector<std::wstring> Lines(const std::wstring& text) {
@@ -57,7 +55,7 @@ TEST_F(FileLoggerTest, LoggersStartDisabled) {
 }
 
 TEST_F(FileLoggerTest, StatementsWriteExactLinesWithTheirLocation) {
-  ASSERT_TRUE(FileLogger::Instance().Open(folder_.Path(L"support.log"), LoggerConfig{0, true}));
+  ASSERT_TRUE(FileLogger::Instance().Open(folder_ / L"support.log", LoggerConfig{0, true}));
   EXPECT_TRUE(FileLogger::Instance().IsEnabled());
   const int first = __LINE__ + 1;
   LOG_FILE(2, L"[DownloadWriteFile]打开错误 %d:%d", 1, 5);
@@ -76,7 +74,7 @@ TEST_F(FileLoggerTest, StatementsWriteExactLinesWithTheirLocation) {
 }
 
 TEST_F(FileLoggerTest, ReopeningAppendsWithoutASecondByteOrderMark) {
-  const std::wstring path = folder_.Path(L"again.log");
+  const std::wstring path = folder_ / L"again.log";
   ASSERT_TRUE(FileLogger::Instance().Open(path, LoggerConfig{0, true}));
   FileLogger::Instance().Log(0, L"one");
   ASSERT_TRUE(FileLogger::Instance().Open(path, LoggerConfig{0, false}));
@@ -88,15 +86,15 @@ TEST_F(FileLoggerTest, ReopeningAppendsWithoutASecondByteOrderMark) {
 }
 
 TEST_F(FileLoggerTest, FileThatCannotBeOpenedLeavesTheLoggerDisabled) {
-  ASSERT_TRUE(FileLogger::Instance().Open(folder_.Path(L"first.log"), LoggerConfig{}));
-  EXPECT_FALSE(FileLogger::Instance().Open(folder_.Path(L"missing\\dir\\x.log"), LoggerConfig{}));
+  ASSERT_TRUE(FileLogger::Instance().Open(folder_ / L"first.log", LoggerConfig{}));
+  EXPECT_FALSE(FileLogger::Instance().Open(folder_ / L"missing\\dir\\x.log", LoggerConfig{}));
   EXPECT_FALSE(FileLogger::Instance().IsEnabled());
   FileLogger::Instance().Log(0, L"lost");
   EXPECT_EQ(FileText(folder_, L"first.log"), L"");
 }
 
 TEST_F(FileLoggerTest, TraceStatementEvaluatesItsArgumentsOnceAndUsesTheFileLevel) {
-  ASSERT_TRUE(FileLogger::Instance().Open(folder_.Path(L"trace.log"), LoggerConfig{0, true}));
+  ASSERT_TRUE(FileLogger::Instance().Open(folder_ / L"trace.log", LoggerConfig{0, true}));
   TraceLogger::Instance().Attach(LoggerConfig{});
   EXPECT_TRUE(TraceLogger::Instance().IsEnabled());
   int counter = 0;
@@ -109,7 +107,7 @@ TEST_F(FileLoggerTest, TraceStatementEvaluatesItsArgumentsOnceAndUsesTheFileLeve
 }
 
 TEST_F(FileLoggerTest, RealTimeProcessAndThreadFields) {
-  ASSERT_TRUE(FileLogger::Instance().Open(folder_.Path(L"ids.log"), LoggerConfig{0xE, false}));
+  ASSERT_TRUE(FileLogger::Instance().Open(folder_ / L"ids.log", LoggerConfig{0xE, false}));
   FileLogger::Instance().Log(2, L"x");
   const std::wstring text = FileText(folder_, L"ids.log");
   std::wstringstream expected;
@@ -136,7 +134,7 @@ TEST_F(FileLoggerTest, DisabledLoggersAllocateNothing) {
 
 // Lines of two threads logging at once never interleave.
 TEST_F(FileLoggerTest, ConcurrentLinesStayWhole) {
-  ASSERT_TRUE(FileLogger::Instance().Open(folder_.Path(L"threads.log"), LoggerConfig{0x8, true}));
+  ASSERT_TRUE(FileLogger::Instance().Open(folder_ / L"threads.log", LoggerConfig{0x8, true}));
   constexpr int kLines = 300;
   const std::wstring bodyA(700, L'a'), bodyB(900, L'b');
   std::atomic<int> ready{0};

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "runtime/Logging.h"
-#include "support/TempFolder.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -73,11 +73,12 @@ bool WaitFor(Done done) {
 class SimpleThreadTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(FileLogger::Instance().Open(folder_.Path(L"thread.log"), LoggerConfig{0, true}));
+    ASSERT_TRUE(FileLogger::Instance().Open(folder_ / L"thread.log", LoggerConfig{0, true}));
   }
   void TearDown() override { FileLogger::Instance().Close(); }
 
-  std::string Log() const { return folder_.ReadBytes(L"thread.log"); }
+  // The log's lines, after the byte-order mark.
+  std::wstring Log() const { return testing_support::ReadWideFile(folder_ / L"thread.log"); }
 
   TempFolder folder_;
 };
@@ -101,7 +102,7 @@ TEST_F(SimpleThreadTest, CooperativeStopEndsTheWorkerWithoutADiagnostic) {
   EXPECT_FALSE(thread.IsRunning());
   EXPECT_EQ(thread.threadId(), 0u);
   EXPECT_EQ(thread.runs, 1);
-  EXPECT_EQ(Log(), std::string("\xFF\xFE", 2));  // nothing but the byte-order mark
+  EXPECT_EQ(Log(), L"\xFEFF");  // nothing but the byte-order mark
   ::CloseHandle(worker);
 }
 
@@ -124,9 +125,8 @@ TEST_F(SimpleThreadTest, WorkerIgnoringTheStopIsTerminatedAfterTheTimeout) {
 
   const std::wstring expected =
       L"CSimpleThread::DestroyThread线程结束超时 tid:" + std::to_wstring(id) + L" \r\n";
-  const std::string log = Log();
-  const std::wstring text(reinterpret_cast<const wchar_t*>(log.data() + 2), (log.size() - 2) / 2);
-  EXPECT_NE(text.find(L"[ERRO][src/runtime/SimpleThread.cpp:"), std::wstring::npos) << log.size();
+  const std::wstring text = Log();
+  EXPECT_NE(text.find(L"[ERRO][src/runtime/SimpleThread.cpp:"), std::wstring::npos);
   EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
   ::CloseHandle(worker);
 }
@@ -164,9 +164,7 @@ TEST_F(SimpleThreadTest, ThrowingWorkerEndsAndIsLogged) {
   TestThread thread(Behaviour::kThrows);
   ASSERT_TRUE(thread.StartThread());
   ASSERT_TRUE(WaitFor([&] { return !thread.IsRunning(); }));
-  const std::string log = Log();
-  const std::wstring text(reinterpret_cast<const wchar_t*>(log.data() + 2), (log.size() - 2) / 2);
-  EXPECT_NE(text.find(L"CSimpleThread::Run threw: worker failed"), std::wstring::npos);
+  EXPECT_NE(Log().find(L"CSimpleThread::Run threw: worker failed"), std::wstring::npos);
 }
 
 // The worker and the owner race to release the handle when Run returns at once. Closing it

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -85,17 +86,35 @@ bool WriteWideFile(const std::wstring& path, const std::wstring& text) {
 }
 
 std::wstring ReadWideFile(const std::wstring& path) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::wstring();
-  std::wstring text;
-  wchar_t buffer[4096];
+  const std::string bytes = ReadBinaryFile(path);
+  std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+  if (!text.empty()) std::memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
+  return text;
+}
+
+bool WriteBinaryFile(const std::wstring& path, const std::string& bytes) {
+  return WriteBytes(path, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+std::string ReadBinaryFile(const std::wstring& path) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  char buffer[65536];
   DWORD read = 0;
   while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    text.append(buffer, read / sizeof(wchar_t));
+    bytes.append(buffer, read);
   }
   ::CloseHandle(file);
-  return text;
+  return bytes;
+}
+
+long long FileSizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {

@@ -38,6 +38,11 @@ bool WriteTestFile(const std::wstring& path, std::uint64_t bytes = 16);
 bool WriteWideFile(const std::wstring& path, const std::wstring& text);
 // Reads a file written by WriteWideFile (or by the app test helper); empty when unreadable.
 std::wstring ReadWideFile(const std::wstring& path);
+// Writes the bytes as they are; reads a whole file's bytes (empty when unreadable).
+bool WriteBinaryFile(const std::wstring& path, const std::string& bytes);
+std::string ReadBinaryFile(const std::wstring& path);
+// The file's size; -1 when it does not exist.
+long long FileSizeOf(const std::wstring& path);
 
 // Makes `link` a symbolic link to the folder `target`. Under Wine, whose CreateSymbolicLinkW
 // does nothing, the link is a Unix symbolic link made by /bin/ln, which Wine shows as a
