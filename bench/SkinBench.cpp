@@ -92,7 +92,7 @@ int main() {
     CLayoutXml xml;
     if (!xml.LoadFromMem(bytes, layout.size())) std::printf("parse failed\n");
   });
-  Report("layout_parse_per_utf8_decode", parse / decode, "x");
+  Report("layout_parse_per_utf8_decode", parse / decode, "ratio");
 
   // A skin archive with one 80x30 button image with alpha.
   std::vector<uint32_t> pixels(80 * 30);
@@ -118,8 +118,8 @@ int main() {
       CSkinPainter::DrawImageString(target.dc, &cache, window, window, image);
       ::GdiFlush();
     });
-    Report("image_string_draw_per_bitblt", cached / blit, "x");
-    Report("image_first_draw_per_cached", first / cached, "x");
+    Report("image_string_draw_per_bitblt", cached / blit, "ratio");
+    Report("image_first_draw_per_cached", first / cached, "ratio");
   }
 
   // The software blend against the platform's, one image scaled over the window.
@@ -137,7 +137,7 @@ int main() {
     CAlphaBlender::SoftwareBlend(target.dc, window, window, art.handle(), whole, 200);
     ::GdiFlush();
   });
-  Report("software_blend_per_alphablend", software / platform, "x");
+  Report("software_blend_per_alphablend", software / platform, "ratio");
   ::SelectObject(artDC, oldArt);
   ::DeleteDC(artDC);
   CSkinStorage::CloseSkinArchive();

@@ -8,7 +8,7 @@
 
 #include "TestCanvas.h"
 #include "support/PngWriter.h"
-#include "support/TempFolder.h"
+#include "support/TestFiles.h"
 #include "support/ZipWriter.h"
 #include "ui/DibSection.h"
 #include "ui/LayoutXml.h"
@@ -20,6 +20,7 @@
 using namespace SkinUI;
 using testing_support::SolidPng;
 using testing_support::TempFolder;
+using testing_support::WriteBinaryFile;
 using testing_support::TestCanvas;
 
 namespace {
@@ -46,10 +47,10 @@ uint32_t FirstPixel(const TImageRecord* record) {
 }  // namespace
 
 TEST_F(SkinResourceTest, ImagesComeFromTheFolderThePlainPathOrAResource) {
-  TempFolder folder;
-  ASSERT_TRUE(folder.Write("bg.png", SolidPng(3, 2, 0x112233FFu)));
-  ASSERT_TRUE(folder.Write("bad.png", "not a png"));
-  CSkinStorage::SetResourcePath(folder.Path());
+  TempFolder folder(L"images");
+  ASSERT_TRUE(WriteBinaryFile(folder / L"bg.png", SolidPng(3, 2, 0x112233FFu)));
+  ASSERT_TRUE(WriteBinaryFile(folder / L"bad.png", "not a png"));
+  CSkinStorage::SetResourcePath(folder.path());
 
   auto record = CSkinPainter::LoadImage(L"bg.png", nullptr, 0);
   ASSERT_NE(record, nullptr);
@@ -60,10 +61,10 @@ TEST_F(SkinResourceTest, ImagesComeFromTheFolderThePlainPathOrAResource) {
 
   // Not in the skin's folder: the name is tried as a path of its own.
   CSkinStorage::SetResourcePath(L"C:\\nowhere\\");
-  const std::wstring fullPath = folder.PathOf("bg.png");
+  const std::wstring fullPath = folder / L"bg.png";
   EXPECT_NE(CSkinPainter::LoadImage(fullPath.c_str(), nullptr, 0), nullptr);
   EXPECT_EQ(CSkinPainter::LoadImage(L"bg.png", nullptr, 0), nullptr);
-  CSkinStorage::SetResourcePath(folder.Path());
+  CSkinStorage::SetResourcePath(folder.path());
   EXPECT_EQ(CSkinPainter::LoadImage(L"bad.png", nullptr, 0), nullptr);
 
   // From the test program's own resources ("PNG" 201, the 4 x 4 fixture image).
@@ -83,8 +84,8 @@ TEST_F(SkinResourceTest, ImagesComeFromTheFolderThePlainPathOrAResource) {
 }
 
 TEST_F(SkinResourceTest, ArchiveImagesAreFoundIgnoringCaseAndFallBackToFiles) {
-  TempFolder folder;
-  ASSERT_TRUE(folder.Write("loose.png", SolidPng(1, 1, 0x00FF00FFu)));
+  TempFolder folder(L"loose");
+  ASSERT_TRUE(WriteBinaryFile(folder / L"loose.png", SolidPng(1, 1, 0x00FF00FFu)));
   const auto zip = testing_support::BuildZip({{"Skin/Logo.PNG", SolidPng(5, 5, 0xFF000080u)},
                                               {"empty.png", ""}});
   ASSERT_TRUE(CSkinStorage::SetSkinArchive(zip.bytes.data(), zip.bytes.size()));
@@ -95,7 +96,7 @@ TEST_F(SkinResourceTest, ArchiveImagesAreFoundIgnoringCaseAndFallBackToFiles) {
   EXPECT_EQ(FirstPixel(logo), 0x80800000u);  // premultiplied
   EXPECT_EQ(cache.FindOrLoadImage(L"skin\\logo.png", nullptr, 0), logo);
   EXPECT_EQ(cache.FindOrLoadImage(L"empty.png", nullptr, 0), nullptr);
-  EXPECT_NE(cache.FindOrLoadImage(folder.PathOf("loose.png").c_str(), nullptr, 0), nullptr);
+  EXPECT_NE(cache.FindOrLoadImage((folder / L"loose.png").c_str(), nullptr, 0), nullptr);
 }
 
 TEST_F(SkinResourceTest, EmbeddedSkinArchiveResourceServesLayouts) {
