@@ -150,6 +150,9 @@ TEST(LayoutXml, ParserErrorsCarryTheirMessageAndLocation) {
                 L"more</a></Window>");
   ExpectFailure("<a><b><c>text", L"Expected end-tag start", L"");
   ExpectFailure("<a><b><c/>", L"Expected start tag", L"");
+  // Texts that end right after an ampersand or inside an end tag.
+  ExpectFailure("<a x=\"&", L"Error while parsing attribute string", L"");
+  ExpectFailure("<a><b>&</b", L"Unmatched closing tag", L"");
 }
 
 TEST(LayoutXml, ErrorLocationIsCutTo49Characters) {
@@ -194,6 +197,12 @@ TEST(LayoutXml, UnclosedRootAndTrailingEndTagAreAccepted) {
   ASSERT_TRUE(xml.Load(L"<Window>"));
   EXPECT_STREQ(xml.GetRoot().GetName(), L"Window");
   EXPECT_FALSE(xml.GetRoot().HasChildren());
+
+  // Attributes of a root left open at the end of the text.
+  ASSERT_TRUE(xml.Load(L"<Window size=\"540,355\">"));
+  EXPECT_STREQ(xml.GetRoot().GetName(), L"Window");
+  EXPECT_EQ(xml.GetRoot().GetAttributeCount(), 1);
+  EXPECT_EQ(Attr(xml.GetRoot(), L"size"), L"540,355");
 }
 
 TEST(LayoutXml, AttributeValueCopyIsBoundedByTheBuffer) {
