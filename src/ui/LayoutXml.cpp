@@ -14,7 +14,12 @@ namespace {
 bool IsBlank(wchar_t c) { return c >= 1 && c <= 32; }
 
 bool IsIdentifierChar(wchar_t c) {
-  return c == L'_' || c == L':' || std::iswalnum(static_cast<wint_t>(c));
+  // Layout names are ASCII; the platform's test is asked only about the rest.
+  if (c < 128) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+           c == L'_' || c == L':';
+  }
+  return std::iswalnum(static_cast<wint_t>(c)) != 0;
 }
 
 bool IsHighSurrogate(wchar_t c) { return sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF; }
