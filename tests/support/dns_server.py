@@ -111,24 +111,18 @@ def record_type(value):
     raise common.ControlError('unknown record type %r' % (value,))
 
 
-class Script:
+class Script(common.ScriptedRule):
+    FIELDS = SCRIPT_FIELDS
+    KEY = 'name'
+    KIND = 'answer script'
+
     def __init__(self, fields):
-        for key, value in fields.items():
-            kind = SCRIPT_FIELDS.get(key)
-            if kind is None:
-                raise common.ControlError('unknown answer field "%s"' % key)
-            if isinstance(value, bool) and kind is not bool or not isinstance(value, kind):
-                raise common.ControlError('answer field "%s" has the wrong type' % key)
-        if 'name' not in fields:
-            raise common.ControlError('an answer script needs a "name" ("*" for any)')
-        self.fields = fields
+        super().__init__(fields)
         try:
             self.records = self._records(fields)
             self.raw = bytes.fromhex(fields['raw_hex']) if 'raw_hex' in fields else None
         except (ValueError, TypeError) as e:
             raise common.ControlError('bad answer script: %s' % e)
-        self.seen = 0
-        self.applied = 0
 
     @staticmethod
     def _records(fields):
@@ -153,11 +147,10 @@ class Script:
             records.append((r.get('name'), rtype, int(r.get('ttl', 60)), data))
         return records
 
-    def matches(self, query):
-        f = self.fields
-        return ((f['name'] == '*' or f['name'].lower() == query.name.lower())
-                and f.get('qtype', query.qtype) == query.qtype
-                and (f.get('times', -1) < 0 or self.applied < f['times']))
+    def applies_to(self, query):
+        wanted = self.fields['name']
+        return ((wanted == '*' or wanted.lower() == query.name.lower())
+                and self.fields.get('qtype', query.qtype) == query.qtype)
 
     def reply(self, query):
         if self.raw is not None:
@@ -191,32 +184,8 @@ class DnsServer:
         self.sock.settimeout(0.1)
         self.lifetime = lifetime
         self.log = log
-        self.lock = threading.Lock()
-        self.scripts = []
+        self.scripts = common.RuleBook(Script)
         self.started = time.monotonic()
-
-    def add_scripts(self, body):
-        new_scripts = [Script(fields) for fields in common.parse_json_list(body)]
-        with self.lock:
-            self.scripts.extend(new_scripts)
-            return 'ok %d\n' % len(self.scripts)
-
-    def clear_scripts(self, body=b''):
-        with self.lock:
-            self.scripts = []
-        return 'ok\n'
-
-    def _choose(self, query):
-        with self.lock:
-            for index, script in enumerate(self.scripts):
-                if not script.matches(query):
-                    continue
-                script.seen += 1
-                if script.seen <= script.fields.get('skip', 0):
-                    continue
-                script.applied += 1
-                return index, script
-            return -1, None
 
     def serve(self):
         while not self.lifetime.stopping.is_set():
@@ -240,7 +209,7 @@ class DnsServer:
             return
         entry.update(id=query.id_bytes.hex(), flags=query.flags, qdcount=query.qdcount,
                      name=query.name, qtype=query.qtype, qclass=query.qclass)
-        index, script = self._choose(query)
+        index, script = self.scripts.choose(query)
         entry['script'] = index
         if script is None:
             entry['action'] = 'nxdomain'
@@ -285,13 +254,13 @@ def main():
     lifetime = common.Lifetime(args.idle_timeout)
     log = common.RequestLog(args.log)
     dns = DnsServer(args.port, lifetime, log)
-    routes = common.ControlRoutes(lifetime, log, dns.clear_scripts)
-    routes.add('POST', 'answers', dns.add_scripts)
-    routes.add('POST', 'clear-answers', dns.clear_scripts)
+    routes = common.ControlRoutes(lifetime, log, dns.scripts.clear)
+    routes.add('POST', 'answers', dns.scripts.add)
+    routes.add('POST', 'clear-answers', dns.scripts.clear)
     if args.answers:
         with open(args.answers, 'rb') as f:
             try:
-                dns.add_scripts(f.read())
+                dns.scripts.add(f.read())
             except common.ControlError as e:
                 parser.error('--answers %s: %s' % (args.answers, e))
     control = common.make_http_listener(0, common.ControlHandler, lifetime, routes)

@@ -21,9 +21,10 @@ whole file; A at or beyond the end, or a suffix of 0, gives 416 with "Content-Ra
 */SIZE". A malformed Range, several ranges, or an If-Range that matches neither the ETag nor
 the Last-Modified date gives the whole file with 200.
 
-Faults are rules, added with POST /_control/rules (a JSON object or an array of them),
-cleared with POST /_control/clear-rules (or /_control/reset, which also clears the log), or
-loaded at start from --rules F (a JSON array). For each request the first rule that matches
+Faults are rules, added with POST /_control/rules (a JSON object or an array of them; a
+batch with one bad rule adds none), cleared with POST /_control/clear-rules (or
+/_control/reset, which also clears the log and the attempt counters), or loaded at start
+from --rules F (a JSON array). For each request the first rule that matches
 and still has uses left is applied; a rule that is passed over for another does not count
 the request. Fields of a rule:
   path          the request path exactly as sent, without the query; "*" matches every path
@@ -101,73 +102,54 @@ RULE_FIELDS = {
 MATCH_FIELDS = ('path', 'method', 'skip', 'times')
 
 
-class Rule:
+class Rule(common.ScriptedRule):
+    FIELDS = RULE_FIELDS
+    KEY = 'path'
+    KIND = 'rule'
+
     def __init__(self, fields):
-        for key, value in fields.items():
-            kind = RULE_FIELDS.get(key)
-            if kind is None:
-                raise common.ControlError('unknown rule field "%s"' % key)
-            if isinstance(value, bool) and kind is not bool or not isinstance(value, kind):
-                raise common.ControlError('rule field "%s" has the wrong type' % key)
-        if 'path' not in fields:
-            raise common.ControlError('a rule needs a "path" ("*" for every path)')
+        super().__init__(fields)
         if fields.get('drip', 1) <= 0:
             raise common.ControlError('"drip" must be a positive rate')
-        self.fields = fields
-        self.seen = 0
-        self.applied = 0
 
-    def get(self, key, default=None):
-        return self.fields.get(key, default)
-
-    def matches(self, method, path):
-        f = self.fields
-        any_path = f['path'] == '*' and not path.startswith(REDIRECT_PREFIX)
-        return ((any_path or f['path'] == path) and f.get('method', method) == method
-                and (f.get('times', -1) < 0 or self.applied < f['times']))
+    def applies_to(self, request):
+        method, path = request
+        wanted = self.fields['path']
+        any_path = wanted == '*' and not path.startswith(REDIRECT_PREFIX)
+        return (any_path or wanted == path) and self.fields.get('method', method) == method
 
     def faults(self):
         return ','.join(k for k in self.fields if k not in MATCH_FIELDS)
 
 
+NO_RULE = Rule({'path': '*'})
+
+
 class State:
-    """What clients and tests share: rules, counters, the log. Guarded by one lock."""
+    """What clients and tests share: rules, attempt counters, the log."""
 
     def __init__(self, root, log):
         self.root = os.path.realpath(root)
         self.log = log
-        self.lock = threading.Lock()
-        self.rules = []
-        self.attempts = {}
+        self.rules = common.RuleBook(Rule)
+        self._lock = threading.Lock()
+        self._attempts = {}
         self.connections = itertools.count(1)
         self.started = time.monotonic()
 
-    def add_rules(self, body):
-        new_rules = [Rule(fields) for fields in common.parse_json_list(body)]
-        with self.lock:
-            self.rules.extend(new_rules)
-            return 'ok %d\n' % len(self.rules)
-
-    def clear_rules(self, body=b''):
-        with self.lock:
-            self.rules = []
-            self.attempts = {}
+    def reset(self, body=b''):
+        self.rules.clear()
+        with self._lock:
+            self._attempts = {}
         return 'ok\n'
 
     def choose(self, method, path):
         """Counts the attempt and picks the rule to apply: (attempt, index, rule)."""
-        with self.lock:
-            attempt = self.attempts.get(path, 0) + 1
-            self.attempts[path] = attempt
-            for index, rule in enumerate(self.rules):
-                if not rule.matches(method, path):
-                    continue
-                rule.seen += 1
-                if rule.seen <= rule.get('skip', 0):
-                    continue
-                rule.applied += 1
-                return attempt, index, rule
-            return attempt, -1, None
+        with self._lock:
+            attempt = self._attempts.get(path, 0) + 1
+            self._attempts[path] = attempt
+        index, rule = self.rules.choose((method, path))
+        return attempt, index, rule
 
 
 class Reply:
@@ -260,7 +242,7 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
             'rule': index, 'faults': rule.faults() if rule else '',
             'time': round(time.monotonic() - state.started, 4),
         })
-        rule = rule or Rule({'path': '*'})
+        rule = rule or NO_RULE
         if rule.get('reset'):
             self._reset()
             return
@@ -271,7 +253,7 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
 
     # Pass 1: the reply without faults on the wire (those come while sending).
     def _decide(self, raw_path, query, rule):
-        rule = rule or Rule({'path': '*'})
+        rule = rule or NO_RULE
         redirect = rule.get('redirect', 0)
         if redirect > 0:
             target = rule.get('to') or raw_path + ('?' + query if query else '')
@@ -470,13 +452,13 @@ def main():
     lifetime = common.Lifetime(args.idle_timeout)
     log = common.RequestLog(args.log)
     state = State(args.root, log)
-    routes = common.ControlRoutes(lifetime, log, state.clear_rules)
-    routes.add('POST', 'rules', state.add_rules)
-    routes.add('POST', 'clear-rules', state.clear_rules)
+    routes = common.ControlRoutes(lifetime, log, state.reset)
+    routes.add('POST', 'rules', state.rules.add)
+    routes.add('POST', 'clear-rules', state.rules.clear)
     if args.rules:
         with open(args.rules, 'rb') as f:
             try:
-                state.add_rules(f.read())
+                state.rules.add(f.read())
             except common.ControlError as e:
                 parser.error('--rules %s: %s' % (args.rules, e))
 

@@ -148,6 +148,70 @@ def parse_json_list(body):
     return items
 
 
+class ScriptedRule:
+    """One scripted behaviour: checked fields, and the skip/times counters every server's
+    rules share. Subclasses set FIELDS (name -> type), KEY (the field that must be present)
+    and KIND (its name in messages), and define applies_to(request)."""
+    FIELDS = {}
+    KEY = ''
+    KIND = 'rule'
+
+    def __init__(self, fields):
+        for key, value in fields.items():
+            kind = self.FIELDS.get(key)
+            if kind is None:
+                raise ControlError('unknown %s field "%s"' % (self.KIND, key))
+            if isinstance(value, bool) and kind is not bool or not isinstance(value, kind):
+                raise ControlError('%s field "%s" has the wrong type' % (self.KIND, key))
+        if self.KEY not in fields:
+            raise ControlError('a %s needs a "%s" ("*" for any)' % (self.KIND, self.KEY))
+        self.fields = fields
+        self.seen = 0
+        self.applied = 0
+
+    def get(self, key, default=None):
+        return self.fields.get(key, default)
+
+    def applies_to(self, request):
+        raise NotImplementedError
+
+
+class RuleBook:
+    """The ordered rules of a server. The first rule that applies to a request and has uses
+    left takes it; a rule still skipping counts the request and passes it on."""
+
+    def __init__(self, rule_class):
+        self._rule_class = rule_class
+        self._lock = threading.Lock()
+        self._rules = []
+
+    def add(self, body):
+        """Control route: adds a JSON object or array of rules, all or none."""
+        new_rules = [self._rule_class(fields) for fields in parse_json_list(body)]
+        with self._lock:
+            self._rules.extend(new_rules)
+            return 'ok %d\n' % len(self._rules)
+
+    def clear(self, body=b''):
+        with self._lock:
+            self._rules = []
+        return 'ok\n'
+
+    def choose(self, request):
+        """(index, rule) for the request, or (-1, None)."""
+        with self._lock:
+            for index, rule in enumerate(self._rules):
+                times = rule.get('times', -1)
+                if (times >= 0 and rule.applied >= times) or not rule.applies_to(request):
+                    continue
+                rule.seen += 1
+                if rule.seen <= rule.get('skip', 0):
+                    continue
+                rule.applied += 1
+                return index, rule
+            return -1, None
+
+
 class ControlRoutes:
     """Routes of /_control/ shared by every server; a server adds its own with add()."""
 
