@@ -255,14 +255,9 @@ def main():
     log = common.RequestLog(args.log)
     dns = DnsServer(args.port, lifetime, log)
     routes = common.ControlRoutes(lifetime, log, dns.scripts.clear)
-    routes.add('POST', 'answers', dns.scripts.add)
-    routes.add('POST', 'clear-answers', dns.scripts.clear)
+    dns.scripts.serve(routes, 'answers')
     if args.answers:
-        with open(args.answers, 'rb') as f:
-            try:
-                dns.scripts.add(f.read())
-            except common.ControlError as e:
-                parser.error('--answers %s: %s' % (args.answers, e))
+        dns.scripts.add_file(parser, '--answers', args.answers)
     control = common.make_http_listener(0, common.ControlHandler, lifetime, routes)
     threading.Thread(target=dns.serve, daemon=True).start()
     common.write_port_file(args.control_port_file, control.server_address[1])

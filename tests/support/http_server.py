@@ -453,14 +453,9 @@ def main():
     log = common.RequestLog(args.log)
     state = State(args.root, log)
     routes = common.ControlRoutes(lifetime, log, state.reset)
-    routes.add('POST', 'rules', state.rules.add)
-    routes.add('POST', 'clear-rules', state.rules.clear)
+    state.rules.serve(routes, 'rules')
     if args.rules:
-        with open(args.rules, 'rb') as f:
-            try:
-                state.rules.add(f.read())
-            except common.ControlError as e:
-                parser.error('--rules %s: %s' % (args.rules, e))
+        state.rules.add_file(parser, '--rules', args.rules)
 
     server = common.make_http_listener(args.port, Handler, lifetime, routes)
     server.state = state

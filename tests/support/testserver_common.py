@@ -197,6 +197,19 @@ class RuleBook:
             self._rules = []
         return 'ok\n'
 
+    def serve(self, routes, noun):
+        """Routes POST /_control/<noun> to add rules and POST /_control/clear-<noun>."""
+        routes.add('POST', noun, self.add)
+        routes.add('POST', 'clear-' + noun, self.clear)
+
+    def add_file(self, parser, option, path):
+        """Adds the rules of a JSON file named on the command line; a bad one ends the start."""
+        try:
+            with open(path, 'rb') as f:
+                self.add(f.read())
+        except (OSError, ControlError) as e:
+            parser.error('%s %s: %s' % (option, path, e))
+
     def choose(self, request):
         """(index, rule) for the request, or (-1, None)."""
         with self._lock:
