@@ -126,18 +126,15 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
       isLink()) {
     return true;
   }
-  using UnixNameFn = char*(CDECL*)(const wchar_t*);
-  const auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!unixName) return false;
-  char* unixLink = unixName(link.c_str());
-  char* unixTarget = unixName(target.c_str());
+  const std::string unixLink = UnixPathOf(link);
+  const std::string unixTarget = UnixPathOf(target);
   bool started = false;
-  if (unixLink && unixTarget) {
+  if (!unixLink.empty() && !unixTarget.empty()) {
     // Wine starts Unix programs too; its handle for one does not signal the end reliably, so
     // the link itself is awaited below.
     wchar_t command[2048];
-    std::swprintf(command, 2048, L"/bin/ln -s \"%hs\" \"%hs\"", unixTarget, unixLink);
+    std::swprintf(command, 2048, L"/bin/ln -s \"%hs\" \"%hs\"", unixTarget.c_str(),
+                  unixLink.c_str());
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
@@ -148,8 +145,6 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
       ::CloseHandle(info.hThread);
     }
   }
-  ::HeapFree(::GetProcessHeap(), 0, unixLink);
-  ::HeapFree(::GetProcessHeap(), 0, unixTarget);
   for (int i = 0; started && i < 200 && !isLink(); ++i) ::Sleep(25);
   return isLink();
 }
@@ -168,6 +163,41 @@ std::wstring WindowsPathOfBuildFile(const char* unixPath) {
   std::wstring path = L"Z:";
   for (const char* c = unixPath; *c; ++c) path += (*c == '/') ? L'\\' : static_cast<wchar_t>(*c);
   return path;
+}
+
+std::string UnixPathOf(const std::wstring& windowsPath) {
+  // Wine's own export; absent on Windows.
+  using UnixNameFn = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = unixName ? unixName(windowsPath.c_str()) : nullptr;
+  if (!name) return std::string();
+  std::string path(name);
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return path;
+}
+
+std::string SourceFile(const std::string& relative) {
+  return std::string(KELTO_SOURCE_DIR) + "/" + relative;
+}
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0);
+  std::wstring out(n, L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+  std::string out(n, '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
+                        nullptr, nullptr);
+  return out;
 }
 
 }  // namespace testing_support

@@ -55,4 +55,13 @@ bool FolderExists(const std::wstring& path);
 // The Windows path of a file of the build tree: Wine maps "/" to drive Z:.
 std::wstring WindowsPathOfBuildFile(const char* unixPath);
 
+// The Unix path of a Windows path, for Unix programs a test starts under Wine ("C:\\users\\x"
+// -> "/.../drive_c/users/x"); "" when Wine cannot map it (or outside Wine).
+std::string UnixPathOf(const std::wstring& windowsPath);
+// A file of the source tree (e.g. "tests/support/http_server.py"), as a Unix path.
+std::string SourceFile(const std::string& relative);
+
+std::wstring Utf8ToWide(const std::string& text);
+std::string WideToUtf8(const std::wstring& text);
+
 }  // namespace testing_support
