@@ -7,6 +7,7 @@
 #include "app/StartupSettings.h"
 #include "runtime/CommandLineOptions.h"
 #include "runtime/MainThreadTask.h"
+#include "ui/WndShadow.h"
 
 const wchar_t* const CInstallerApp::kMutexName = L"qvxw_install_20170309";
 
@@ -35,8 +36,10 @@ int CInstallerApp::Run() {
   StartupSettings& settings = StartupSettings::Get();
   settings.ApplyOptions(*options_);
 
-  // 3. Instance handle for the UI framework and the window shadow.
-  //    Seam: SetInstance and CWndShadow::Initialize arrive with the skinned UI framework.
+  // 3. Instance handle for the UI framework, then the window shadow. Without layered
+  //    windows the dialogs simply go without a shadow.
+  //    Seam: SetInstance arrives with the skin resources.
+  SkinUI::CWndShadow::Initialize(instance_);
 
   // 4. One instance at a time.
   if (!AcquireSingleInstance()) {
