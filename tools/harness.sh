@@ -77,8 +77,20 @@ kelto_harness_up() {
   KELTO_WINE_SERVER_UP=1 kelto_wine_ready || return 1
   kelto_test_drives_up "$win_dir" || echo "harness: cannot set up the test drives" >&2
   kelto_wine_start_server
+  kelto_hold_desktop "$win_dir"
   export KELTO_WINE_SERVER_UP=1
   trap kelto_harness_down EXIT
+}
+
+# Wine closes its desktop a second after the last program with windows has gone, and a
+# program that arrives while it closes can find no desktop at all. One holder program keeps
+# it open for the whole run; ending the server ends the holder too. Detached from our output
+# like the services, so that no test waits for it.
+kelto_hold_desktop() {
+  local holder="$1/tools/kelto_desktop_holder.exe"
+  [ -f "$holder" ] || return 0
+  wine "$holder" </dev/null >/dev/null 2>&1 9>&- &
+  disown
 }
 
 kelto_harness_down() {
