@@ -27,11 +27,7 @@ int main() {
   constexpr int kHeight = 383;
   constexpr int kRuns = 400;
   std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight);
-  SkinUI::PixelView view;
-  view.topRow = pixels.data();
-  view.rowStride = kWidth;
-  view.width = kWidth;
-  view.height = kHeight;
+  const SkinUI::TPixelView view{pixels.data(), kWidth, kHeight, kWidth};
 
   volatile uint32_t sink = 0;
   // Warm the caches and the allocator first.

@@ -38,7 +38,7 @@ int CInstallerApp::Run() {
 
   // 3. Instance handle for the UI framework, then the window shadow. Without layered
   //    windows the dialogs simply go without a shadow.
-  //    Seam: SetInstance arrives with the skin resources.
+  //    Seam: the skin resources' SetInstance is wired by its own change.
   SkinUI::CWndShadow::Initialize(instance_);
 
   // 4. One instance at a time.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 namespace SkinUI {
@@ -48,15 +49,14 @@ std::vector<int> ShadowPixels::Profile(int size) {
   return profile;
 }
 
-ShadowBounds ShadowPixels::Bounds(int parentLeft, int parentTop, int parentRight,
-                                  int parentBottom, int size, int offsetX, int offsetY) {
+TRect ShadowPixels::Bounds(const TRect& parent, int size, int offsetX, int offsetY) {
   const int s = ClampSize(size);
-  ShadowBounds bounds;
-  bounds.left = parentLeft + offsetX - s;
-  bounds.top = parentTop + offsetY - s;
-  bounds.width = std::max(0, parentRight - parentLeft) + 2 * s;
-  bounds.height = std::max(0, parentBottom - parentTop) + 2 * s;
-  return bounds;
+  const int64_t left = int64_t{parent.left} + offsetX - s;
+  const int64_t top = int64_t{parent.top} + offsetY - s;
+  const int64_t width = std::max<int64_t>(0, parent.Width()) + 2 * s;
+  const int64_t height = std::max<int64_t>(0, parent.Height()) + 2 * s;
+  return TRect{ClampCoordinate(left), ClampCoordinate(top), ClampCoordinate(left + width),
+               ClampCoordinate(top + height)};
 }
 
 uint32_t ShadowPixels::Premultiplied(uint32_t bgrColor, int alpha) {
@@ -67,17 +67,19 @@ uint32_t ShadowPixels::Premultiplied(uint32_t bgrColor, int alpha) {
   return (a << 24) | (red << 16) | (green << 8) | blue;
 }
 
-bool ShadowPixels::Fill(const PixelView& view, int size, uint32_t bgrColor) {
-  if (!view.topRow || view.width <= 0 || view.height <= 0 ||
-      std::abs(view.rowStride) < view.width) {
+bool ShadowPixels::Fill(const TPixelView& view, int size, uint32_t bgrColor) {
+  if (!view.pixels || view.width <= 0 || view.height <= 0 || std::abs(view.stride) < view.width) {
     return false;
   }
   const int width = view.width;
   const int height = view.height;
+  auto at = [&view](int x, int y) -> uint32_t& {
+    return view.pixels[static_cast<std::ptrdiff_t>(y) * view.stride + x];
+  };
 
   // 1. Everything transparent: the parent's area stays so.
   for (int y = 0; y < height; ++y) {
-    std::fill_n(&view.At(0, y), width, 0u);
+    std::fill_n(&at(0, y), width, 0u);
   }
 
   const int s = ClampSize(size);
@@ -106,12 +108,12 @@ bool ShadowPixels::Fill(const PixelView& view, int size, uint32_t bgrColor) {
     const int topAlpha = Scaled(ringAlpha, kTopFactor);
     for (int y = k; y <= bottom; ++y) {
       const uint32_t pixel = Premultiplied(bgrColor, faded(sideAlpha, y, height));
-      view.At(k, y) = pixel;
-      view.At(right, y) = pixel;
+      at(k, y) = pixel;
+      at(right, y) = pixel;
     }
     for (int x = k; x <= right; ++x) {
-      view.At(x, k) = Premultiplied(bgrColor, faded(topAlpha, x, width));
-      view.At(x, bottom) = Premultiplied(bgrColor, faded(sideAlpha, x, width));
+      at(x, k) = Premultiplied(bgrColor, faded(topAlpha, x, width));
+      at(x, bottom) = Premultiplied(bgrColor, faded(sideAlpha, x, width));
     }
   }
   return true;

@@ -2,7 +2,8 @@
 // that its exact pixel values are checked natively as well as under Windows.
 //
 // Contract: pure functions of their arguments, callable from any thread. Nothing here owns
-// memory it was handed: Fill writes into the caller's buffer through a PixelView. Bad
+// memory it was handed: Fill writes into the caller's pixels through a TPixelView, whose
+// stride may be negative for bottom-up bitmaps (row 0 is the image's top row). Bad
 // arguments never crash or write outside the view: a negative shadow size counts as 0, sizes
 // above kMaxSize are clamped, negative extents count as empty, and Fill refuses (returns
 // false, writes nothing) a view without pixels or with a stride shorter than a row.
@@ -11,30 +12,13 @@
 // windows take them. Colours come in the platform's blue-green-red order (0x00BBGGRR).
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "ui/PixelBlend.h"
+#include "ui/SkinGeometry.h"
+
 namespace SkinUI {
-
-// Rows of pixels: topRow points at the first pixel of the image's top row; rowStride is the
-// distance in pixels from one row to the next one down (negative for bottom-up bitmaps).
-struct PixelView {
-  uint32_t* topRow = nullptr;
-  std::ptrdiff_t rowStride = 0;
-  int width = 0;
-  int height = 0;
-
-  uint32_t& At(int x, int y) const { return topRow[y * rowStride + x]; }
-};
-
-// Where the shadow window goes and how large it is, in screen coordinates.
-struct ShadowBounds {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-};
 
 class ShadowPixels {
  public:
@@ -45,17 +29,18 @@ class ShadowPixels {
   // darkest next to the parent. Element i - 1 holds p(i).
   static std::vector<int> Profile(int size);
 
-  // The shadow window around a parent window rectangle: `size` pixels larger on every side,
-  // shifted by the offsets. A parent rectangle turned inside out counts as empty.
-  static ShadowBounds Bounds(int parentLeft, int parentTop, int parentRight, int parentBottom,
-                             int size, int offsetX, int offsetY);
+  // The shadow window's rectangle around a parent window rectangle: `size` pixels larger on
+  // every side, shifted by the offsets. A parent rectangle turned inside out counts as
+  // empty; coordinates are clamped to the skin's coordinate limit.
+  static TRect Bounds(const TRect& parent, int size, int offsetX, int offsetY);
 
   // Clears the whole view to transparent, then draws the `size` rings of the shadow along
   // its edges. The inside (the parent's area) stays transparent. Rings that do not fit a
   // view smaller than twice the size are left out.
-  static bool Fill(const PixelView& view, int size, uint32_t bgrColor);
+  static bool Fill(const TPixelView& view, int size, uint32_t bgrColor);
 
-  // One premultiplied pixel of `bgrColor` with the given alpha (0..255).
+  // One premultiplied pixel of `bgrColor` with the given alpha (0..255). Unlike the skin's
+  // blending, which rounds, the shadow truncates: component x alpha / 255.
   static uint32_t Premultiplied(uint32_t bgrColor, int alpha);
 
  private:

@@ -257,28 +257,33 @@ void CWndShadow::HideWindow() {
   if (window_) ::ShowWindow(window_.get(), SW_HIDE);
 }
 
-void CWndShadow::MoveToParent(HWND parent) {
+bool CWndShadow::BoundsAround(HWND parent, TRect* bounds) const {
   RECT rc;
-  if (!window_ || !::GetWindowRect(parent, &rc)) return;
-  const ShadowBounds bounds =
-      ShadowPixels::Bounds(rc.left, rc.top, rc.right, rc.bottom, size_, offsetX_, offsetY_);
+  if (!window_ || !::GetWindowRect(parent, &rc)) return false;
+  *bounds = ShadowPixels::Bounds(TRect{rc.left, rc.top, rc.right, rc.bottom}, size_, offsetX_,
+                                 offsetY_);
+  return !bounds->IsEmpty();
+}
+
+void CWndShadow::MoveToParent(HWND parent) {
+  TRect bounds;
+  if (!BoundsAround(parent, &bounds)) return;
   ::SetWindowPos(window_.get(), nullptr, bounds.left, bounds.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWndShadow::Redraw(HWND parent) {
-  RECT rc;
-  if (!window_ || !::GetWindowRect(parent, &rc)) return;
   // 1. The shadow window's place and size.
-  const ShadowBounds bounds =
-      ShadowPixels::Bounds(rc.left, rc.top, rc.right, rc.bottom, size_, offsetX_, offsetY_);
-  if (bounds.width <= 0 || bounds.height <= 0) return;
+  TRect bounds;
+  if (!BoundsAround(parent, &bounds)) return;
+  const int width = static_cast<int>(bounds.Width());
+  const int height = static_cast<int>(bounds.Height());
 
   // 2. A bottom-up 32-bit bitmap filled with the shadow pixels.
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = bounds.width;
-  info.bmiHeader.biHeight = bounds.height;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -288,23 +293,23 @@ void CWndShadow::Redraw(HWND parent) {
                                                    nullptr, 0)
                               : nullptr);
   if (!bitmap || !bits) {
-    LOG_TRACE(1, 1, L"CWndShadow: no %dx%d bitmap for the shadow", bounds.width, bounds.height);
+    LOG_TRACE(1, 1, L"CWndShadow: no %dx%d bitmap for the shadow", width, height);
     return;
   }
-  PixelView view;
-  view.width = bounds.width;
-  view.height = bounds.height;
-  view.rowStride = -static_cast<std::ptrdiff_t>(bounds.width);
-  view.topRow = static_cast<uint32_t*>(bits) +
-                static_cast<std::ptrdiff_t>(bounds.height - 1) * bounds.width;
+  // Bottom-up: the image's top row is the last one in memory.
+  TPixelView view;
+  view.pixels = static_cast<uint32_t*>(bits) + static_cast<std::ptrdiff_t>(height - 1) * width;
+  view.width = width;
+  view.height = height;
+  view.stride = -width;
   ShadowPixels::Fill(view, size_, color_);
 
   // 3. Place the window and push the pixels.
   win::ScopedSelectObject selected(dc.get(), bitmap.get());
-  ::SetWindowPos(window_.get(), nullptr, bounds.left, bounds.top, bounds.width, bounds.height,
+  ::SetWindowPos(window_.get(), nullptr, bounds.left, bounds.top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
   POINT destination = {bounds.left, bounds.top};
-  SIZE extent = {bounds.width, bounds.height};
+  SIZE extent = {width, height};
   POINT source = {0, 0};
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   if (!Support().updateLayeredWindow(window_.get(), nullptr, &destination, &extent, dc.get(),

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "runtime/Win32Handles.h"
+#include "ui/SkinGeometry.h"
 
 namespace SkinUI {
 
@@ -68,6 +69,8 @@ class CWndShadow {
   // The visibility rule: shows and redraws the shadow when the parent is visible and
   // neither minimised nor maximised, else hides it.
   void ApplyVisibility(HWND parent);
+  // The shadow window's rectangle for the parent's current one; false when there is none.
+  bool BoundsAround(HWND parent, TRect* bounds) const;
   void MoveToParent(HWND parent);
   void Redraw(HWND parent);
   void HideWindow();

@@ -9,26 +9,19 @@
 
 #include "ui/ShadowPixels.h"
 
-using SkinUI::PixelView;
-using SkinUI::ShadowBounds;
 using SkinUI::ShadowPixels;
+using SkinUI::TPixelView;
+using SkinUI::TRect;
 
 namespace {
 
 constexpr uint32_t kGrey = 0x505050;  // the dialogs' shadow colour
 
-// A top-down image in a vector, filled through a PixelView.
+// A top-down image in a vector, filled through a pixel view.
 struct Image {
   Image(int width, int height) : width(width), height(height), pixels(width * height, 0xDEADBEEF) {}
 
-  PixelView View() {
-    PixelView view;
-    view.topRow = pixels.data();
-    view.rowStride = width;
-    view.width = width;
-    view.height = height;
-    return view;
-  }
+  TPixelView View() { return TPixelView{pixels.data(), width, height, width}; }
   uint32_t At(int x, int y) const { return pixels[y * width + x]; }
   int Alpha(int x, int y) const { return static_cast<int>(At(x, y) >> 24); }
 
@@ -62,23 +55,15 @@ TEST(ShadowProfile, SizesOutsideTheByteRangeAreClamped) {
 }
 
 TEST(ShadowBounds, SurroundsTheParentBySizeAndOffset) {
-  const ShadowBounds dialog = ShadowPixels::Bounds(100, 50, 640, 405, 14, 0, 0);
-  EXPECT_EQ(dialog.left, 86);
-  EXPECT_EQ(dialog.top, 36);
-  EXPECT_EQ(dialog.width, 568);
-  EXPECT_EQ(dialog.height, 383);
-
-  const ShadowBounds shifted = ShadowPixels::Bounds(100, 50, 640, 405, 6, 2, -3);
-  EXPECT_EQ(shifted.left, 96);
-  EXPECT_EQ(shifted.top, 41);
-  EXPECT_EQ(shifted.width, 552);
-  EXPECT_EQ(shifted.height, 367);
-
-  // A rectangle turned inside out is an empty parent; the size is clamped.
-  const ShadowBounds odd = ShadowPixels::Bounds(10, 10, 0, 5, 500, 0, 0);
-  EXPECT_EQ(odd.left, 10 - 127);
-  EXPECT_EQ(odd.width, 254);
-  EXPECT_EQ(odd.height, 254);
+  const TRect parent{100, 50, 640, 405};
+  EXPECT_EQ(ShadowPixels::Bounds(parent, 14, 0, 0), (TRect{86, 36, 654, 419}));
+  EXPECT_EQ(ShadowPixels::Bounds(parent, 6, 2, -3), (TRect{96, 41, 648, 408}));
+  // A rectangle turned inside out is an empty parent; the size is clamped to a byte.
+  EXPECT_EQ(ShadowPixels::Bounds(TRect{10, 10, 0, 5}, 500, 0, 0),
+            (TRect{10 - 127, 10 - 127, 10 + 127, 10 + 127}));
+  // Coordinates stay within the skin's limit.
+  const TRect far = ShadowPixels::Bounds(TRect{0, 0, 2000000000, 10}, 14, 0, 0);
+  EXPECT_EQ(far.right, SkinUI::kCoordinateLimit);
 }
 
 TEST(ShadowPixel, PremultipliesTheBgrColourIntoArgb) {
@@ -135,7 +120,9 @@ TEST(ShadowPixels, SidesFadeOverThreeSizesAtBothEnds) {
     EXPECT_EQ(image.Alpha(13, y), expected[y - 14]) << "row " << y;
     // The far end measures from the image's height: row 383 - y mirrors row y (row 369 is
     // the bottom side's corner).
-    if (y > 14) EXPECT_EQ(image.Alpha(13, 383 - y), expected[y - 14]) << "row " << 383 - y;
+    if (y > 14) {
+      EXPECT_EQ(image.Alpha(13, 383 - y), expected[y - 14]) << "row " << 383 - y;
+    }
   }
   for (int x = 42; x <= 568 - 42; ++x) {
     ASSERT_EQ(image.Alpha(x, 369), 67) << "bottom, column " << x;
@@ -154,9 +141,9 @@ TEST(ShadowPixels, EveryPixelIsPremultipliedGrey) {
 TEST(ShadowPixels, BottomUpRowsHoldTheSameImageUpsideDown) {
   const Image topDown = DialogShadow();
   Image bottomUp(568, 383);
-  PixelView view = bottomUp.View();
-  view.topRow = bottomUp.pixels.data() + 382 * 568;
-  view.rowStride = -568;
+  TPixelView view = bottomUp.View();
+  view.pixels = bottomUp.pixels.data() + 382 * 568;
+  view.stride = -568;
   ASSERT_TRUE(ShadowPixels::Fill(view, 14, kGrey));
   for (int y = 0; y < 383; ++y) {
     for (int x = 0; x < 568; ++x) {
@@ -208,14 +195,14 @@ TEST(ShadowPixels, SizeOneKeepsItsSingleRingNonNegative) {
 
 TEST(ShadowPixels, RefusesViewsWithoutPixels) {
   Image image(4, 4);
-  PixelView view = image.View();
-  view.topRow = nullptr;
+  TPixelView view = image.View();
+  view.pixels = nullptr;
   EXPECT_FALSE(ShadowPixels::Fill(view, 14, kGrey));
   view = image.View();
   view.width = 0;
   EXPECT_FALSE(ShadowPixels::Fill(view, 14, kGrey));
   view = image.View();
-  view.rowStride = 3;  // shorter than a row
+  view.stride = 3;  // shorter than a row
   EXPECT_FALSE(ShadowPixels::Fill(view, 14, kGrey));
   for (uint32_t pixel : image.pixels) ASSERT_EQ(pixel, 0xDEADBEEFu);
 }
