@@ -354,8 +354,8 @@ TEST_F(WndShadowTest, CreateRefusesBadParentsAndSecondShadows) {
 // With no compositor under Xvfb the layered window's premultiplied pixels land on the
 // screen as they are, so the screen shows which way up the bitmap went and in which colour.
 TEST_F(WndShadowTest, ScreenShowsTheComputedRingsTheRightWayUp) {
-  // Clear of the middle of the screen, where other tests' dialogs appear.
-  ::SetWindowPos(parent_, nullptr, 720, 420, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Topmost, so that no window of a test running beside this one covers the shadow.
+  ::SetWindowPos(parent_, HWND_TOPMOST, 720, 420, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
   Attach();
   ShowParent();
   ExpectSurrounds("shown");
@@ -373,30 +373,50 @@ TEST_F(WndShadowTest, ScreenShowsTheComputedRingsTheRightWayUp) {
   EXPECT_EQ(outer, RGB(0, 0, 0));
 }
 
+// Activations the shadow window received, seen through a subclass of it.
+int g_shadowActivations = 0;
+WNDPROC g_shadowProc = nullptr;
+
+LRESULT CALLBACK CountingShadowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if ((message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) ||
+      (message == WM_NCACTIVATE && wParam) || message == WM_SETFOCUS) {
+    ++g_shadowActivations;
+  }
+  return ::CallWindowProcW(g_shadowProc, window, message, wParam, lParam);
+}
+
 TEST_F(WndShadowTest, NeverTakesTheMouseOrTheActivation) {
-  // A window under the whole shadow, to catch what the mouse hits there.
-  HWND below = ::CreateWindowExW(0, kParentClass, L"below", WS_POPUP, kLeft - 100, kTop - 100,
-                                 kWidth + 200, kHeight + 200, nullptr, nullptr, Instance(),
-                                 nullptr);
+  // A window under the whole shadow, to catch what the mouse hits there; it and the parent
+  // are topmost so that no window of a test running beside this one comes between.
+  HWND below = ::CreateWindowExW(WS_EX_TOPMOST, kParentClass, L"below", WS_POPUP, kLeft - 100,
+                                 kTop - 100, kWidth + 200, kHeight + 200, nullptr, nullptr,
+                                 Instance(), nullptr);
   ASSERT_NE(below, nullptr);
   ::ShowWindow(below, SW_SHOWNOACTIVATE);
+  ::SetWindowPos(parent_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Attach();
+  g_shadowActivations = 0;
+  g_shadowProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+      shadowWindow_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingShadowProc)));
+  ASSERT_NE(g_shadowProc, nullptr);
+
   ::ShowWindow(parent_, SW_SHOW);
   ::SetForegroundWindow(parent_);
   ExpectSurrounds("shown");
-  EXPECT_EQ(::GetActiveWindow(), parent_);
-  EXPECT_EQ(::GetForegroundWindow(), parent_);
   for (POINT ring : {POINT{kLeft - 3, kTop + 100}, POINT{kLeft + 270, kTop - 3},
                      POINT{kLeft + kWidth + 3, kTop + 100},
                      POINT{kLeft + 270, kTop + kHeight + 3}}) {
     EXPECT_EQ(::WindowFromPoint(ring), below) << ring.x << "," << ring.y;
   }
-  // Following a move and an enlargement does not take the activation either.
+  // Following a move, an enlargement, a minimise and a restore takes no activation either.
   ::SetWindowPos(parent_, nullptr, kLeft + 10, kTop + 10, kWidth + 20, kHeight + 20,
                  SWP_NOZORDER);
   ExpectSurrounds("moved and enlarged");
-  EXPECT_EQ(::GetActiveWindow(), parent_);
-  EXPECT_EQ(::GetForegroundWindow(), parent_);
+  ::ShowWindow(parent_, SW_MINIMIZE);
+  ::ShowWindow(parent_, SW_RESTORE);
+  ExpectSurrounds("restored");
+  EXPECT_EQ(g_shadowActivations, 0);
+  EXPECT_NE(::GetForegroundWindow(), shadowWindow_);
   ::DestroyWindow(below);
 }
 
