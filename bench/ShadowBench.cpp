@@ -31,13 +31,13 @@ int main() {
 
   volatile uint32_t sink = 0;
   // Warm the caches and the allocator first.
-  SkinUI::ShadowPixels::Fill(view, 14, 0x505050);
+  SkinUI::CShadowPixels::Fill(view, 14, 0x505050);
   const double clear = MicrosecondsPerRun(kRuns, [&] {
     std::fill(pixels.begin(), pixels.end(), 0u);
     sink = sink + pixels[kWidth * 191 + 13];
   });
   const double fill = MicrosecondsPerRun(kRuns, [&] {
-    SkinUI::ShadowPixels::Fill(view, 14, 0x505050);
+    SkinUI::CShadowPixels::Fill(view, 14, 0x505050);
     sink = sink + pixels[kWidth * 191 + 13];
   });
   if (pixels[kWidth * 191 + 13] != 0x43151515u) {

@@ -35,9 +35,9 @@ int Scaled(int alpha, double factor) {
 
 }  // namespace
 
-int ShadowPixels::ClampSize(int size) { return std::clamp(size, 0, kMaxSize); }
+int CShadowPixels::ClampSize(int size) { return std::clamp(size, 0, kMaxSize); }
 
-std::vector<int> ShadowPixels::Profile(int size) {
+std::vector<int> CShadowPixels::Profile(int size) {
   const int s = ClampSize(size);
   std::vector<int> profile(static_cast<size_t>(s));
   const double spread = std::pow(static_cast<double>(s), 2.4);
@@ -49,7 +49,7 @@ std::vector<int> ShadowPixels::Profile(int size) {
   return profile;
 }
 
-TRect ShadowPixels::Bounds(const TRect& parent, int size, int offsetX, int offsetY) {
+TRect CShadowPixels::Bounds(const TRect& parent, int size, int offsetX, int offsetY) {
   const int s = ClampSize(size);
   const int64_t left = int64_t{parent.left} + offsetX - s;
   const int64_t top = int64_t{parent.top} + offsetY - s;
@@ -59,7 +59,7 @@ TRect ShadowPixels::Bounds(const TRect& parent, int size, int offsetX, int offse
                ClampCoordinate(top + height)};
 }
 
-uint32_t ShadowPixels::Premultiplied(uint32_t bgrColor, int alpha) {
+uint32_t CShadowPixels::Premultiplied(uint32_t bgrColor, int alpha) {
   const uint32_t a = static_cast<uint32_t>(std::clamp(alpha, 0, 255));
   const uint32_t red = (bgrColor & 0xFF) * a / 255;
   const uint32_t green = ((bgrColor >> 8) & 0xFF) * a / 255;
@@ -67,7 +67,7 @@ uint32_t ShadowPixels::Premultiplied(uint32_t bgrColor, int alpha) {
   return (a << 24) | (red << 16) | (green << 8) | blue;
 }
 
-bool ShadowPixels::Fill(const TPixelView& view, int size, uint32_t bgrColor) {
+bool CShadowPixels::Fill(const TPixelView& view, int size, uint32_t bgrColor) {
   if (!view.pixels || view.width <= 0 || view.height <= 0 || std::abs(view.stride) < view.width) {
     return false;
   }

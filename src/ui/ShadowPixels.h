@@ -1,4 +1,4 @@
-// ShadowPixels: the arithmetic of the computed window shadow, free of any platform call, so
+// CShadowPixels: the arithmetic of the computed window shadow, free of any platform call, so
 // that its exact pixel values are checked natively as well as under Windows.
 //
 // Contract: pure functions of their arguments, callable from any thread. Nothing here owns
@@ -20,7 +20,7 @@
 
 namespace SkinUI {
 
-class ShadowPixels {
+class CShadowPixels {
  public:
   // The shadow's width is stored in a signed byte.
   static constexpr int kMaxSize = 127;

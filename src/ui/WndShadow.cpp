@@ -260,8 +260,8 @@ void CWndShadow::HideWindow() {
 bool CWndShadow::BoundsAround(HWND parent, TRect* bounds) const {
   RECT rc;
   if (!window_ || !::GetWindowRect(parent, &rc)) return false;
-  *bounds = ShadowPixels::Bounds(TRect{rc.left, rc.top, rc.right, rc.bottom}, size_, offsetX_,
-                                 offsetY_);
+  *bounds = CShadowPixels::Bounds(TRect{rc.left, rc.top, rc.right, rc.bottom}, size_,
+                                  offsetX_, offsetY_);
   return !bounds->IsEmpty();
 }
 
@@ -302,7 +302,7 @@ void CWndShadow::Redraw(HWND parent) {
   view.width = width;
   view.height = height;
   view.stride = -width;
-  ShadowPixels::Fill(view, size_, color_);
+  CShadowPixels::Fill(view, size_, color_);
 
   // 3. Place the window and push the pixels.
   win::ScopedSelectObject selected(dc.get(), bitmap.get());

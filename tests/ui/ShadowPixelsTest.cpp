@@ -9,7 +9,7 @@
 
 #include "ui/ShadowPixels.h"
 
-using SkinUI::ShadowPixels;
+using SkinUI::CShadowPixels;
 using SkinUI::TPixelView;
 using SkinUI::TRect;
 
@@ -32,20 +32,20 @@ struct Image {
 
 Image DialogShadow() {
   Image image(568, 383);
-  EXPECT_TRUE(ShadowPixels::Fill(image.View(), 14, kGrey));
+  EXPECT_TRUE(CShadowPixels::Fill(image.View(), 14, kGrey));
   return image;
 }
 
 TEST(ShadowProfile, ValuesForTheDialogsSize) {
-  EXPECT_EQ(ShadowPixels::Profile(14),
+  EXPECT_EQ(CShadowPixels::Profile(14),
             (std::vector<int>{0, 1, 3, 6, 11, 18, 27, 38, 51, 66, 84, 103, 124, 146}));
-  EXPECT_EQ(ShadowPixels::Profile(1), std::vector<int>{115});
+  EXPECT_EQ(CShadowPixels::Profile(1), std::vector<int>{115});
 }
 
 TEST(ShadowProfile, SizesOutsideTheByteRangeAreClamped) {
-  EXPECT_TRUE(ShadowPixels::Profile(0).empty());
-  EXPECT_TRUE(ShadowPixels::Profile(-20).empty());
-  const std::vector<int> widest = ShadowPixels::Profile(1000);
+  EXPECT_TRUE(CShadowPixels::Profile(0).empty());
+  EXPECT_TRUE(CShadowPixels::Profile(-20).empty());
+  const std::vector<int> widest = CShadowPixels::Profile(1000);
   ASSERT_EQ(widest.size(), 127u);
   for (size_t i = 1; i < widest.size(); ++i) {
     EXPECT_LE(widest[i - 1], widest[i]) << "at " << i;
@@ -56,23 +56,23 @@ TEST(ShadowProfile, SizesOutsideTheByteRangeAreClamped) {
 
 TEST(ShadowBounds, SurroundsTheParentBySizeAndOffset) {
   const TRect parent{100, 50, 640, 405};
-  EXPECT_EQ(ShadowPixels::Bounds(parent, 14, 0, 0), (TRect{86, 36, 654, 419}));
-  EXPECT_EQ(ShadowPixels::Bounds(parent, 6, 2, -3), (TRect{96, 41, 648, 408}));
+  EXPECT_EQ(CShadowPixels::Bounds(parent, 14, 0, 0), (TRect{86, 36, 654, 419}));
+  EXPECT_EQ(CShadowPixels::Bounds(parent, 6, 2, -3), (TRect{96, 41, 648, 408}));
   // A rectangle turned inside out is an empty parent; the size is clamped to a byte.
-  EXPECT_EQ(ShadowPixels::Bounds(TRect{10, 10, 0, 5}, 500, 0, 0),
+  EXPECT_EQ(CShadowPixels::Bounds(TRect{10, 10, 0, 5}, 500, 0, 0),
             (TRect{10 - 127, 10 - 127, 10 + 127, 10 + 127}));
   // Coordinates stay within the skin's limit.
-  const TRect far = ShadowPixels::Bounds(TRect{0, 0, 2000000000, 10}, 14, 0, 0);
+  const TRect far = CShadowPixels::Bounds(TRect{0, 0, 2000000000, 10}, 14, 0, 0);
   EXPECT_EQ(far.right, SkinUI::kCoordinateLimit);
 }
 
 TEST(ShadowPixel, PremultipliesTheBgrColourIntoArgb) {
   // Red 0xFF, green 0, blue 0x80 at half alpha.
-  EXPECT_EQ(ShadowPixels::Premultiplied(0x008000FF, 128), 0x80800040u);
-  EXPECT_EQ(ShadowPixels::Premultiplied(kGrey, 255), 0xFF505050u);
-  EXPECT_EQ(ShadowPixels::Premultiplied(kGrey, 0), 0u);
-  EXPECT_EQ(ShadowPixels::Premultiplied(kGrey, 400), 0xFF505050u);
-  EXPECT_EQ(ShadowPixels::Premultiplied(kGrey, -3), 0u);
+  EXPECT_EQ(CShadowPixels::Premultiplied(0x008000FF, 128), 0x80800040u);
+  EXPECT_EQ(CShadowPixels::Premultiplied(kGrey, 255), 0xFF505050u);
+  EXPECT_EQ(CShadowPixels::Premultiplied(kGrey, 0), 0u);
+  EXPECT_EQ(CShadowPixels::Premultiplied(kGrey, 400), 0xFF505050u);
+  EXPECT_EQ(CShadowPixels::Premultiplied(kGrey, -3), 0u);
 }
 
 TEST(ShadowPixels, InnermostRingOfTheDialogsShadow) {
@@ -144,7 +144,7 @@ TEST(ShadowPixels, BottomUpRowsHoldTheSameImageUpsideDown) {
   TPixelView view = bottomUp.View();
   view.pixels = bottomUp.pixels.data() + 382 * 568;
   view.stride = -568;
-  ASSERT_TRUE(ShadowPixels::Fill(view, 14, kGrey));
+  ASSERT_TRUE(CShadowPixels::Fill(view, 14, kGrey));
   for (int y = 0; y < 383; ++y) {
     for (int x = 0; x < 568; ++x) {
       ASSERT_EQ(bottomUp.pixels[(382 - y) * 568 + x], topDown.At(x, y)) << x << "," << y;
@@ -158,13 +158,13 @@ TEST(ShadowPixels, BottomUpRowsHoldTheSameImageUpsideDown) {
 TEST(ShadowPixels, TinyAndOddImagesStaySound) {
   for (int size : {-5, 0, 1, 2, 3, 4, 7, 14, 16, 40, 127, 300}) {
     const int s = size < 0 ? 0 : (size > 127 ? 127 : size);
-    const std::vector<int> profile = ShadowPixels::Profile(size);
+    const std::vector<int> profile = CShadowPixels::Profile(size);
     const int sides[] = {1, 2, 3, s, s + 1, 2 * s - 1, 2 * s, 2 * s + 1, 3 * s, 6 * s + 1, 300};
     for (int width : sides) {
       for (int height : sides) {
         if (width <= 0 || height <= 0) continue;
         Image image(width, height);
-        ASSERT_TRUE(ShadowPixels::Fill(image.View(), size, kGrey)) << width << "x" << height;
+        ASSERT_TRUE(CShadowPixels::Fill(image.View(), size, kGrey)) << width << "x" << height;
         for (int y = 0; y < height; ++y) {
           for (int x = 0; x < width; ++x) {
             const int ring = std::min(std::min(x, y), std::min(width - 1 - x, height - 1 - y));
@@ -186,7 +186,7 @@ TEST(ShadowPixels, SizeOneKeepsItsSingleRingNonNegative) {
   // Size 1 takes the end fade up to sin(pi): the row two from the top gets 0, not a wrapped
   // negative alpha, and the rows past the fade get the full side alpha 115 * 0.46 = 52.
   Image image(10, 10);
-  ASSERT_TRUE(ShadowPixels::Fill(image.View(), 1, kGrey));
+  ASSERT_TRUE(CShadowPixels::Fill(image.View(), 1, kGrey));
   EXPECT_EQ(image.Alpha(0, 1), 52);
   EXPECT_EQ(image.Alpha(0, 2), 0);
   EXPECT_EQ(image.Alpha(0, 5), 52);
@@ -197,13 +197,13 @@ TEST(ShadowPixels, RefusesViewsWithoutPixels) {
   Image image(4, 4);
   TPixelView view = image.View();
   view.pixels = nullptr;
-  EXPECT_FALSE(ShadowPixels::Fill(view, 14, kGrey));
+  EXPECT_FALSE(CShadowPixels::Fill(view, 14, kGrey));
   view = image.View();
   view.width = 0;
-  EXPECT_FALSE(ShadowPixels::Fill(view, 14, kGrey));
+  EXPECT_FALSE(CShadowPixels::Fill(view, 14, kGrey));
   view = image.View();
   view.stride = 3;  // shorter than a row
-  EXPECT_FALSE(ShadowPixels::Fill(view, 14, kGrey));
+  EXPECT_FALSE(CShadowPixels::Fill(view, 14, kGrey));
   for (uint32_t pixel : image.pixels) ASSERT_EQ(pixel, 0xDEADBEEFu);
 }
 
