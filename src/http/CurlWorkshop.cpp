@@ -163,11 +163,13 @@ void CCurlWorkshop::ApplyPending() {
     transfer->PostRemoved();
   }
 
-  // 4. Additions. A transfer that cannot join is reported done with an error rather than
-  //    dropped, so that its request does not wait for ever.
+  // 4. Additions. A transfer that runs already (its Add cancelled a removal) stays as it is;
+  //    one that cannot join is reported done with an error rather than dropped, so that its
+  //    request does not wait for ever.
   for (size_t n = pendingAdd_.size(); n > 0; --n) {
     CRefPtr<CCurlBase> transfer = pendingAdd_.front();
     pendingAdd_.pop_front();
+    if (HoldsRunning(transfer->easy)) continue;
     if (transfer->easy && curl_multi_add_handle(multi_, transfer->easy) == CURLM_OK) {
       if (transfer->kind == 0 || transfer->kind == 1) transfer->PostAdded();
       running_.push_back(transfer);
@@ -175,6 +177,14 @@ void CCurlWorkshop::ApplyPending() {
       transfer->PostDone(CURLE_FAILED_INIT);
     }
   }
+}
+
+bool CCurlWorkshop::HoldsRunning(const CURL* easy) const {
+  if (!easy) return false;
+  for (const CRefPtr<CCurlBase>& entry : running_) {
+    if (entry->easy == easy) return true;
+  }
+  return false;
 }
 
 int CCurlWorkshop::Detach(CCurlBase* transfer) {

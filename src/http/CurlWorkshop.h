@@ -65,6 +65,8 @@ class CCurlWorkshop : public CSimpleThread {
   // Takes a transfer out of the multi handle (or out of the queue of additions); under the
   // lock. Returns 0 when the transfer has no easy handle left.
   int Detach(CCurlBase* transfer);
+  // Whether a transfer with this easy handle is in the multi handle; under the lock.
+  bool HoldsRunning(const CURL* easy) const;
 
   CURLM* multi_ = nullptr;
   int runningHandles_ = 0;  // as the last curl_multi_perform reported; worker only
