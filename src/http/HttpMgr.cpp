@@ -62,10 +62,9 @@ bool CHttpMgr::RemoveTask(CHttpBase* task) {
 }
 
 bool CHttpMgr::Join(CHttpBase* task) {
-  if (!task) return false;
-  // A task has one scheduler at a time: one that belonged to another moves here, rather than
-  // being let go by the other and started by neither.
-  if (task->owner && task->owner != this) task->owner->RemoveTask(task);
+  // A task of another scheduler stays where it is: its transfers report to that one, so here
+  // it could never finish.
+  if (!task || (task->owner && task->owner != this)) return false;
   task->owner = this;
   AddTask(task);
   return true;

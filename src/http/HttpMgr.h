@@ -48,7 +48,8 @@ class CHttpMgr : public CurlListener {
   // Drops every queued notification that would reach this scheduler.
   virtual ~CHttpMgr();
 
-  // Makes the task one of this scheduler's (taking it from any other) and adds it.
+  // Makes the task one of this scheduler's and adds it; false for a task that belongs to
+  // another scheduler.
   bool Join(CHttpBase* task);
   // Starts waiting tasks, front first, while slots are free.
   void Schedule();
