@@ -14,7 +14,10 @@
 #include "http/CurlHttp.h"
 #include "runtime/MainThreadTask.h"
 #include "support/MessagePump.h"
+#include "support/TestFiles.h"
+#include "support/TestHttpServer.h"
 
+using testing_support::FaultRule;
 using testing_support::PumpMessagesFor;
 using testing_support::PumpMessagesUntil;
 
@@ -93,10 +96,87 @@ class Workshop : public testing::Test {
     EXPECT_EQ(listener_.offMainThread, 0);
   }
 
+  // Serves "/data.bin", `size` bytes of a known pattern.
+  void Serve(size_t size) {
+    for (size_t i = 0; i < size; ++i) data_.push_back(static_cast<char>('a' + i % 26));
+    ASSERT_TRUE(testing_support::WriteBinaryFile(root_ / L"data.bin", data_));
+    ASSERT_TRUE(server_.Start(root_.path())) << server_.error();
+  }
+  std::string Body(const CRefPtr<CCurlHttp>& transfer) {
+    auto* out = static_cast<OBufferStream*>(transfer->output());
+    return std::string(out->data(), out->size());
+  }
+
   CCurlWorkshop workshop_;
   RecordingListener listener_;
   int32_t liveBefore_ = 0;
+  testing_support::TempFolder root_{L"workshop"};
+  testing_support::TestHttpServer server_;
+  std::string data_;
 };
+
+// A finished transfer: added, its status at the end of the headers, its body, and done;
+// the workshop has let go of the easy handle.
+TEST_F(Workshop, TransferRunsToItsEnd) {
+  ASSERT_NO_FATAL_FAILURE(Serve(300000));
+  CRefPtr<CCurlHttp> transfer = MakeTransfer(&listener_, server_.Url("/data.bin"));
+  ASSERT_TRUE(workshop_.StartThread());
+  ASSERT_TRUE(workshop_.Add(transfer));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return listener_.Count("done", transfer.get()) > 0; }));
+  EXPECT_EQ(listener_.Find("done", transfer.get())->value, CURLE_OK);
+  EXPECT_EQ(listener_.Count("added", transfer.get()), 1);
+  EXPECT_EQ(listener_.Find("status", transfer.get())->value, 200);
+  EXPECT_EQ(transfer->httpCode, 200);
+  EXPECT_EQ(transfer->HeaderValue(L"content-length"), L"300000");
+  EXPECT_EQ(transfer->easy, nullptr);
+  EXPECT_TRUE(Body(transfer) == data_);
+  // Events come in the order the worker saw them.
+  ASSERT_GE(listener_.events.size(), 3u);
+  EXPECT_EQ(listener_.events.front().what, "added");
+  EXPECT_EQ(listener_.events.back().what, "done");
+}
+
+// Stopped in the middle: taken out and reported removed, never done.
+TEST_F(Workshop, RunningTransferStoppedIsRemovedWithoutDone) {
+  ASSERT_NO_FATAL_FAILURE(Serve(1000));
+  ASSERT_TRUE(server_.AddRule(FaultRule("/data.bin").Stall(-1))) << server_.error();
+  CRefPtr<CCurlHttp> transfer = MakeTransfer(&listener_, server_.Url("/data.bin"));
+  ASSERT_TRUE(workshop_.StartThread());
+  ASSERT_TRUE(workshop_.Add(transfer));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return server_.RequestsFor("/data.bin").size() == 1; }));
+  EXPECT_EQ(listener_.Count("added", transfer.get()), 1);
+
+  transfer->Deactivate();
+  ASSERT_TRUE(workshop_.Remove(transfer));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return listener_.Count("removed", transfer.get()) > 0; }));
+  EXPECT_EQ(transfer->easy, nullptr);
+  PumpMessagesFor(200);
+  EXPECT_EQ(listener_.Count("done", transfer.get()), 0);
+}
+
+// Add of a transfer whose removal is still queued cancels the removal: the transfer runs on
+// undisturbed and is not added a second time.
+TEST_F(Workshop, AddCancelsAQueuedRemoval) {
+  ASSERT_NO_FATAL_FAILURE(Serve(30000));
+  ASSERT_TRUE(server_.AddRule(FaultRule("/data.bin").Drip(30000))) << server_.error();
+  CRefPtr<CCurlHttp> transfer = MakeTransfer(&listener_, server_.Url("/data.bin"));
+  ASSERT_TRUE(workshop_.StartThread());
+  ASSERT_TRUE(workshop_.Add(transfer));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return listener_.Count("added", transfer.get()) > 0; }));
+
+  // With the worker paused, both requests are queued before it looks again.
+  ASSERT_TRUE(workshop_.StopThread(INFINITE));
+  ASSERT_TRUE(workshop_.Remove(transfer));
+  ASSERT_TRUE(workshop_.Add(transfer));
+  ASSERT_TRUE(workshop_.StartThread());
+
+  ASSERT_TRUE(PumpMessagesUntil([&] { return listener_.Count("done", transfer.get()) > 0; }));
+  EXPECT_EQ(listener_.Find("done", transfer.get())->value, CURLE_OK);
+  EXPECT_EQ(listener_.Count("removed", transfer.get()), 0);
+  EXPECT_EQ(listener_.Count("added", transfer.get()), 1);
+  EXPECT_TRUE(Body(transfer) == data_);
+  EXPECT_EQ(server_.RequestsFor("/data.bin").size(), 1u);
+}
 
 // Stopped while still queued for addition: the worker takes it out again, reports the
 // removal, and never adds it.
