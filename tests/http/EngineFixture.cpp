@@ -61,6 +61,25 @@ bool EngineTest::WaitFor(const Completion& done, uint32_t limitMs) {
   return testing_support::PumpMessagesUntil([&] { return done.calls > 0; }, limitMs);
 }
 
+testing::AssertionResult EngineTest::Run(CHttpCommand& command, Completion& done) {
+  command.onDone = RecordCompletion;
+  command.userData = &done;
+  const int before = done.calls;
+  if (!CHttpEngine::JoinCommandScheduler(&command)) {
+    return testing::AssertionFailure() << "the command scheduler refused the command";
+  }
+  if (!testing_support::PumpMessagesUntil([&] { return done.calls > before; }, 60000)) {
+    return testing::AssertionFailure() << "no completion within a minute";
+  }
+  return testing::AssertionSuccess();
+}
+
+testing::AssertionResult EngineTest::Fetch(CHttpCommand& command, const std::string& path,
+                                           Completion& done) {
+  Prepare(command, path, done);
+  return Run(command, done);
+}
+
 bool EngineTest::AddRule(const testing_support::FaultRule& rule) {
   const bool added = server_.AddRule(rule);
   EXPECT_TRUE(added) << server_.error();

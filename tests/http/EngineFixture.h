@@ -51,6 +51,11 @@ class EngineTest : public testing::Test {
   // A GET command for `path` on the test server, its completion recorded in `done`.
   void Prepare(CHttpCommand& command, const std::string& path, Completion& done);
   bool WaitFor(const Completion& done, uint32_t limitMs = 60000);
+  // Joins the command, its completion recorded in `done`, and waits for one more call.
+  testing::AssertionResult Run(CHttpCommand& command, Completion& done);
+  // Prepare, then Run.
+  testing::AssertionResult Fetch(CHttpCommand& command, const std::string& path,
+                                 Completion& done);
   bool AddRule(const testing_support::FaultRule& rule);
 
   testing_support::TempFolder root_{L"http-root"};

@@ -47,9 +47,7 @@ void ExpectRetryPauses(const std::vector<uint32_t>& starts) {
 TEST_F(HttpCommands, GetDeliversTheBodyInOneRequest) {
   CHttpCommand command;
   Completion done;
-  Prepare(command, "/pkg.bin", done);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Fetch(command, "/pkg.bin", done));
   EXPECT_EQ(done.calls, 1);
   EXPECT_EQ(done.type, 0);
   EXPECT_EQ(done.code, 0);
@@ -66,8 +64,8 @@ TEST_F(HttpCommands, GetDeliversTheBodyInOneRequest) {
   EXPECT_EQ(CHttpEngine::CommandScheduler()->runningCount(), 0u);
 
   // The same command runs again.
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return done.calls == 2; }));
+  ASSERT_TRUE(Run(command, done));
+  EXPECT_EQ(done.calls, 2);
   EXPECT_EQ(done.type, 0);
   EXPECT_TRUE(done.body == package_);
 }
@@ -78,9 +76,7 @@ TEST_F(HttpCommands, ResponseLargerThanTwoMebibytes) {
   ASSERT_TRUE(testing_support::WriteBinaryFile(root_ / L"big.bin", big));
   CHttpCommand command;
   Completion done;
-  Prepare(command, "/big.bin", done);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Fetch(command, "/big.bin", done));
   EXPECT_EQ(done.type, 0);
   EXPECT_EQ(done.body.size(), big.size());
   EXPECT_TRUE(done.body == big);
@@ -91,9 +87,7 @@ TEST_F(HttpCommands, ErrorStatusCompletesOnceWithoutRetry) {
   ASSERT_TRUE(AddRule(FaultRule("/gone.txt").Status(404).Body("no such manifest here")));
   CountingCommand command;
   Completion done;
-  Prepare(command, "/gone.txt", done);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Fetch(command, "/gone.txt", done));
   EXPECT_EQ(done.type, 4);
   EXPECT_EQ(done.code, 404);
   EXPECT_EQ(done.body, "");
@@ -102,9 +96,7 @@ TEST_F(HttpCommands, ErrorStatusCompletesOnceWithoutRetry) {
 
   ASSERT_TRUE(AddRule(FaultRule("/busy.txt").Status(503)));
   Completion busy;
-  Prepare(command, "/busy.txt", busy);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(busy));
+  ASSERT_TRUE(Fetch(command, "/busy.txt", busy));
   EXPECT_EQ(busy.type, 4);
   EXPECT_EQ(busy.code, 503);
   EXPECT_EQ(server_.RequestsFor("/busy.txt").size(), 1u);
@@ -116,10 +108,7 @@ TEST_F(HttpCommands, ConnectionRefusedIsTriedThreeTimes) {
   CountingCommand command;
   Completion done;
   command.url = L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/qvinstall.txt";
-  command.onDone = engine_test::RecordCompletion;
-  command.userData = &done;
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.calls, 1);
   EXPECT_EQ(done.type, 5);
   EXPECT_EQ(done.code, CURLE_COULDNT_CONNECT);
@@ -134,9 +123,7 @@ TEST_F(HttpCommands, ResetConnectionsAreRetriedUntilTheAnswerComes) {
   ASSERT_TRUE(AddRule(FaultRule("/pkg.bin").Times(2).ResetConnection()));
   CountingCommand command;
   Completion done;
-  Prepare(command, "/pkg.bin", done);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Fetch(command, "/pkg.bin", done));
   EXPECT_EQ(done.type, 0);
   EXPECT_TRUE(done.body == package_);
   EXPECT_EQ(command.starts.size(), 3u);
@@ -151,8 +138,7 @@ TEST_F(HttpCommands, PostSendsItsBody) {
   Prepare(command, "/report", done);
   command.method = CHttpBase::kPost;
   command.postData = "game=12&state=installed&path=D%3A%5Cgames";
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.type, 0);
   EXPECT_EQ(done.body, "accepted");
   std::vector<LoggedRequest> log = server_.RequestsFor("/report");
@@ -164,9 +150,7 @@ TEST_F(HttpCommands, PostSendsItsBody) {
   // An empty body: no input stream, a POST of length 0.
   command.postData.clear();
   Completion empty;
-  command.userData = &empty;
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(empty));
+  ASSERT_TRUE(Run(command, empty));
   EXPECT_EQ(empty.type, 0);
   log = server_.RequestsFor("/report");
   ASSERT_EQ(log.size(), 2u);
@@ -186,8 +170,7 @@ TEST_F(HttpCommands, LargePostGoesThroughContinueAndItsFinalStatusCounts) {
   Prepare(command, "/upload", done);
   command.method = CHttpBase::kPost;
   command.postData = body;
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.type, 0);
   EXPECT_EQ(done.body, "stored");
   std::vector<LoggedRequest> log = server_.RequestsFor("/upload");
@@ -197,9 +180,7 @@ TEST_F(HttpCommands, LargePostGoesThroughContinueAndItsFinalStatusCounts) {
 
   ASSERT_TRUE(AddRule(FaultRule("/upload").Method("POST").Status(500)));
   Completion failed;
-  command.userData = &failed;
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(failed));
+  ASSERT_TRUE(Run(command, failed));
   EXPECT_EQ(failed.type, 4);
   EXPECT_EQ(failed.code, 500);
   EXPECT_EQ(failed.body, "");
@@ -209,9 +190,7 @@ TEST_F(HttpCommands, RedirectsAreFollowedUpToFive) {
   ASSERT_TRUE(AddRule(FaultRule("/pkg.bin").Times(1).Redirect(5)));
   CHttpCommand command;
   Completion done;
-  Prepare(command, "/pkg.bin", done);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Fetch(command, "/pkg.bin", done));
   EXPECT_EQ(done.type, 0);
   // Only the final answer's body: the redirects' own texts are not part of it.
   EXPECT_TRUE(done.body == package_);
@@ -223,9 +202,7 @@ TEST_F(HttpCommands, RedirectsAreFollowedUpToFive) {
   ASSERT_TRUE(AddRule(FaultRule("/pkg.bin").Redirect(6)));
   CountingCommand looping;
   Completion tooMany;
-  Prepare(looping, "/pkg.bin", tooMany);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&looping));
-  ASSERT_TRUE(WaitFor(tooMany));
+  ASSERT_TRUE(Fetch(looping, "/pkg.bin", tooMany));
   EXPECT_EQ(tooMany.type, 5);
   EXPECT_EQ(tooMany.code, CURLE_TOO_MANY_REDIRECTS);
   EXPECT_EQ(looping.starts.size(), 3u);
@@ -239,12 +216,11 @@ TEST_F(HttpCommands, StalledServerEndsInATimeout) {
   for (const char* path : {"/silent.txt", "/pkg.bin"}) {
     CHttpCommand command;
     Completion done;
-    Prepare(command, path, done);
+    command.url = server_.WideUrl(path);
     command.stallTimeout = 2;
     command.maxRetries = 0;
     const DWORD start = ::GetTickCount();
-    ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-    ASSERT_TRUE(WaitFor(done)) << path;
+    ASSERT_TRUE(Run(command, done)) << path;
     EXPECT_EQ(done.type, 5) << path;
     EXPECT_EQ(done.code, CURLE_OPERATION_TIMEDOUT) << path;
     EXPECT_GE(done.tick - start, 1900u) << path;
@@ -266,10 +242,7 @@ TEST_F(HttpCommands, HttpsThroughSchannel) {
   Completion done;
   command.url = secure.WideUrl("/pkg.bin");
   ASSERT_EQ(command.url.compare(0, 8, L"https://"), 0);
-  command.onDone = engine_test::RecordCompletion;
-  command.userData = &done;
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.type, 0) << done.code;
   EXPECT_TRUE(done.body == package_);
   EXPECT_EQ(secure.RequestsFor("/pkg.bin").size(), 1u);

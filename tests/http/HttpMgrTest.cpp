@@ -174,8 +174,7 @@ TEST_F(Scheduler, TaskOfAnotherSchedulerIsRefused) {
   EXPECT_FALSE(CHttpEngine::JoinDownloadScheduler(&command));
   EXPECT_TRUE(CHttpEngine::DownloadScheduler()->tasks().empty());
   EXPECT_FALSE(command.running);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&command));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.type, 0);
 }
 
@@ -212,9 +211,7 @@ TEST_F(Scheduler, RequestsDestroyedInTheirCallbackOrWhileRunning) {
   // The engine goes on serving.
   CHttpCommand after;
   Completion done;
-  Prepare(after, "/pkg.bin", done);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&after));
-  ASSERT_TRUE(WaitFor(done));
+  ASSERT_TRUE(Fetch(after, "/pkg.bin", done));
   EXPECT_EQ(done.type, 0);
 }
 
@@ -243,9 +240,7 @@ TEST_F(Scheduler, ShutdownLeavesTasksToTheirCreators) {
   ASSERT_TRUE(CHttpEngine::StartCommandFamily());
   CHttpCommand again;
   Completion ok;
-  Prepare(again, "/pkg.bin", ok);
-  ASSERT_TRUE(CHttpEngine::JoinCommandScheduler(&again));
-  ASSERT_TRUE(WaitFor(ok));
+  ASSERT_TRUE(Fetch(again, "/pkg.bin", ok));
   EXPECT_EQ(ok.type, 0);
 }
 
