@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "app/StartupSettings.h"
+#include "http/HttpEngine.h"
 #include "runtime/CommandLineOptions.h"
 #include "runtime/MainThreadTask.h"
 #include "ui/WndShadow.h"
@@ -94,8 +95,13 @@ void CInstallerApp::StartServices() {
   //    window made already does nothing). Should the window fail, the run goes on without
   //    results of background work, as it does without the other optional services.
   InitMainThreadTasks();
-  // Seam: step 8 starts timer 100 and the command and download families once the transfer
-  // engine lands; engineStarted_ records it for shut-down.
+  // 8. The transfer engine: its timer, then the command and download families.
+  if (!engineStarted_) {
+    engineStarted_ = true;
+    CHttpEngine::StartTimer();
+    CHttpEngine::StartCommandFamily();
+    CHttpEngine::StartDownloadFamily();
+  }
 }
 
 bool CInstallerApp::CreateInstallWindow() {
@@ -126,9 +132,13 @@ void CInstallerApp::Shutdown() {
   //      Tasks still queued are released unrun before their window goes.
   ClearMainThreadTasks();
   DestroyMainThreadTaskWindow();
-  //      Seam: shut down the command family, the download family and timer 100 when
-  //      engineStarted_.
-  engineStarted_ = false;
+  //      The engine: commands, then downloads, then its timer.
+  if (engineStarted_) {
+    CHttpEngine::ShutdownCommandFamily();
+    CHttpEngine::ShutdownDownloadFamily();
+    CHttpEngine::StopTimer();
+    engineStarted_ = false;
+  }
   // 12.3 OLE, mutex.
   if (oleStarted_) {
     ::OleUninitialize();

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "runtime/WindowMessages.h"
+#include "support/MessagePump.h"
 
 namespace {
 
@@ -59,16 +61,8 @@ bool DispatchOneWakeUp() {
 }
 
 // Runs the thread's message loop until `done` holds; the limit is a safety net only.
-template <typename Done>
-bool PumpUntil(Done done) {
-  const DWORD start = ::GetTickCount();
-  while (!done()) {
-    if (::GetTickCount() - start > 20000) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-  }
-  return true;
+bool PumpUntil(const std::function<bool()>& done) {
+  return testing_support::PumpMessagesUntil(done, 20000);
 }
 
 class MainThreadTasks : public testing::Test {

@@ -1,0 +1,191 @@
+#include "http/CurlHttp.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "http/AnsiText.h"
+#include "http/HttpResult.h"
+#include "http/HttpText.h"
+#include "http/HttpLog.h"
+
+namespace {
+
+// Progress notifications are posted at most this often.
+constexpr DWORD kReportIntervalMs = 100;
+// How much of a refused error body goes to the log.
+constexpr size_t kLoggedErrorBody = 1000;
+// What the status query counts as when there is no easy handle to ask:
+// CURLE_NO_CONNECTION_AVAILABLE.
+constexpr CURLcode kNoHandleToAsk = static_cast<CURLcode>(89);
+
+bool ReportDue(uint32_t& lastTick) {
+  const uint32_t now = ::GetTickCount();
+  if (now - lastTick <= kReportIntervalMs) return false;
+  lastTick = now;
+  return true;
+}
+
+// Runs one callback for libcurl: 0 (libcurl then ends the transfer) for a missing or stopped
+// transfer, and for an exception, which must never unwind into libcurl's C frames.
+template <typename Callback>
+size_t RunCallback(void* self, Callback callback) {
+  CCurlHttp* transfer = static_cast<CCurlHttp*>(self);
+  if (!transfer) return 0;
+  try {
+    return callback(transfer);
+  } catch (const std::exception& e) {
+    LOG_FILE(2, L"CCurlHttp callback threw: %s", e.what());
+  } catch (...) {
+    LOG_FILE(2, L"CCurlHttp callback threw");
+  }
+  return 0;
+}
+
+}  // namespace
+
+CCurlHttp::CCurlHttp(CurlListener* listener)
+    : CCurlBase(listener), httpCode(http_result::kStatusUnknown) {}
+
+CCurlHttp::~CCurlHttp() { Close(); }
+
+void CCurlHttp::SetOutput(std::unique_ptr<OBaseStream> output) {
+  CAutoLock hold(streamLock_);
+  output_ = std::move(output);
+}
+
+void CCurlHttp::SetInput(std::unique_ptr<IBaseStream> input) {
+  CAutoLock hold(streamLock_);
+  input_ = std::move(input);
+}
+
+void CCurlHttp::ResetResponse() {
+  CAutoLock hold(streamLock_);
+  uploadSize = 0;
+  uploaded = 0;
+  httpCode = http_result::kStatusUnknown;
+  headers_ = ProtoValue(ProtoValue::kMap);
+}
+
+std::wstring CCurlHttp::HeaderValue(const std::wstring& name) const {
+  CAutoLock hold(streamLock_);
+  const ProtoValue::Map* fields = headers_.map();
+  if (!fields) return std::wstring();
+  for (const auto& field : *fields) {
+    if (http_text::SameHeaderName(field.first, name) &&
+        field.second.type() == ProtoValue::kString) {
+      return field.second.string();
+    }
+  }
+  return std::wstring();
+}
+
+void CCurlHttp::Close() {
+  CAutoLock hold(streamLock_);
+  if (output_) output_->Close();
+  if (input_) input_->Close();
+}
+
+size_t CCurlHttp::HeaderTrampoline(char* data, size_t size, size_t count, void* self) {
+  return RunCallback(self, [&](CCurlHttp* t) {
+    CAutoLock hold(t->streamLock_);
+    return t->active() ? t->OnRecieveHeader(data, size * count) : 0;
+  });
+}
+
+size_t CCurlHttp::WriteTrampoline(char* data, size_t size, size_t count, void* self) {
+  return RunCallback(self, [&](CCurlHttp* t) -> size_t {
+    CAutoLock hold(t->streamLock_);
+    if (!t->active()) return 0;
+    const size_t accepted = t->OnRecieveBody(data, size * count);
+    t->bytesSinceReport_ += accepted;
+    if (t->notifyProgress && ReportDue(t->lastReportTick_)) {
+      t->PostRecieveData(static_cast<unsigned int>(t->bytesSinceReport_));
+      t->bytesSinceReport_ = 0;
+    }
+    return accepted;
+  });
+}
+
+size_t CCurlHttp::ReadTrampoline(char* buffer, size_t size, size_t count, void* self) {
+  return RunCallback(self, [&](CCurlHttp* t) -> size_t {
+    CAutoLock hold(t->streamLock_);
+    if (!t->active()) return 0;
+    const size_t supplied = t->OnSendBody(buffer, size * count);
+    if (t->notifyProgress && ReportDue(t->lastReportTick_)) {
+      t->PostSendData(static_cast<unsigned int>(supplied));
+    }
+    return supplied;
+  });
+}
+
+void CCurlHttp::UpdateStatus() {
+  long status = 0;
+  const CURLcode query =
+      easy ? curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) : kNoHandleToAsk;
+  if (query == CURLE_OK) httpCode = static_cast<int32_t>(status);
+  if (query != CURLE_OK || !http_result::IsAcceptedStatus(httpCode)) {
+    LOG_CONSOLE_FILE(2, L"CCurlHttp::OnRecieveHeader HTTP error code:%d httpcode:%d ",
+                     static_cast<int>(query), httpCode);
+  }
+  if (httpCode == 200 && resuming) {
+    // The server ignored the range: the file starts again from its first byte.
+    LOG_CONSOLE_FILE(0, L"httpcode==200 不支持断点续传，清空文件");
+    if (output_) output_->Truncate();
+  }
+}
+
+size_t CCurlHttp::OnRecieveHeader(const char* data, size_t length) {
+  // The status is asked for again while it is unknown, informational (a "100 Continue" comes
+  // before the real answer) or a redirect being followed, so the final answer's status wins.
+  if (httpCode == http_result::kStatusUnknown || (httpCode >= 100 && httpCode <= 199) ||
+      (httpCode >= 300 && httpCode <= 399)) {
+    UpdateStatus();
+  }
+  if (!http_result::IsAcceptedStatus(httpCode)) {
+    PostHttpCode(httpCode);
+    return length;
+  }
+  std::string name, value;
+  switch (http_text::ParseHeaderLine(data, length, &name, &value)) {
+    case http_text::HeaderLine::kEnd:
+      PostHttpCode(httpCode);
+      break;
+    case http_text::HeaderLine::kField:
+      headers_[AnsiToWide(name)] = ProtoValue(AnsiToWide(value));
+      break;
+    case http_text::HeaderLine::kIgnored:
+      break;
+  }
+  return length;
+}
+
+size_t CCurlHttp::OnRecieveBody(const char* data, size_t length) {
+  if (!http_result::IsAcceptedStatus(httpCode)) {
+    const std::string text(data, std::min(length, kLoggedErrorBody));
+    LOG_FILE(2, L"CCurlHttp::OnRecieveBody HTTP error  httpcode:%d %s", httpCode, text.c_str());
+    return 0;
+  }
+  if (!output_ || length > INT32_MAX) return 0;
+  const int32_t written = output_->Write(data, static_cast<uint32_t>(length));
+  if (written < 0) {
+    LOG_CONSOLE_FILE(2, L"CCurlHttp::OnRecieveBody  Write file error %d", output_->errorCode);
+    return 0;
+  }
+  return static_cast<size_t>(written);
+}
+
+size_t CCurlHttp::OnSendBody(char* buffer, size_t length) {
+  if (!input_ || uploadSize == 0 || uploaded >= uploadSize) return 0;
+  const uint64_t left = static_cast<uint64_t>(uploadSize - uploaded);
+  const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>({length, left, INT32_MAX}));
+  const int32_t read = input_->Read(buffer, wanted);
+  if (read < 0) {
+    LOG_CONSOLE_FILE(2, L"CCurlHttp::OnSendBody  Read file error %d",
+                     static_cast<int>(::GetLastError()));
+    return 0;
+  }
+  uploaded += read;
+  return static_cast<size_t>(read);
+}

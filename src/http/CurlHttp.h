@@ -1,0 +1,72 @@
+// CCurlHttp: the transfer object of one HTTP request: the easy handle's callbacks, the
+// response's status and header fields, and the streams the bodies come from and go to.
+//
+// Contract (see CurlBase.h for the threads):
+// - The user-interface thread makes a CCurlHttp for each start of a request, gives it its
+//   streams (it owns and deletes them) and sets `resuming` and `notifyProgress`, all before
+//   the transfer is handed to a workshop. CHttpBase::Prepare sets up the easy handle.
+// - On the worker, libcurl calls the three trampolines with the object as user data; they
+//   run the callbacks under the object's stream lock. Close takes the same lock, so the
+//   user-interface thread never closes a stream under a write in progress.
+// - `httpCode` and the header fields are written on the worker; the user-interface thread
+//   reads the fields through HeaderValue (locked) and the status only after the end of the
+//   header block or of the transfer has been posted.
+// - A status outside 100..399 is posted with OnHttpCode and its body is refused, which ends
+//   the transfer with libcurl's write error; a stream failure ends it the same way.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "http/BaseStream.h"
+#include "http/CurlBase.h"
+#include "runtime/CriticalSection.h"
+#include "runtime/ProtoValue.h"
+
+class CCurlHttp : public CCurlBase {
+ public:
+  explicit CCurlHttp(CurlListener* listener);
+
+  size_t OnRecieveHeader(const char* data, size_t length) override;
+  size_t OnRecieveBody(const char* data, size_t length) override;
+  size_t OnSendBody(char* buffer, size_t length) override;
+  void Close() override;
+
+  // libcurl's header, write and read functions; `self` is the CCurlHttp.
+  static size_t HeaderTrampoline(char* data, size_t size, size_t count, void* self);
+  static size_t WriteTrampoline(char* data, size_t size, size_t count, void* self);
+  static size_t ReadTrampoline(char* buffer, size_t size, size_t count, void* self);
+
+  // The streams, owned from here on; set before the transfer starts.
+  void SetOutput(std::unique_ptr<OBaseStream> output);
+  void SetInput(std::unique_ptr<IBaseStream> input);
+  OBaseStream* output() const { return output_.get(); }
+  IBaseStream* input() const { return input_.get(); }
+
+  // Forgets the answer of an earlier run before the easy handle is prepared again.
+  void ResetResponse();
+  // The value of the last header field named `name` (ASCII case ignored); empty when none.
+  std::wstring HeaderValue(const std::wstring& name) const;
+
+  bool notifyProgress = false;
+  bool resuming = false;
+  int32_t httpCode;
+  int64_t uploadSize = 0;
+  int64_t uploaded = 0;
+
+ protected:
+  ~CCurlHttp() override;
+
+ private:
+  // Asks libcurl for the status while none is final yet.
+  void UpdateStatus();
+  void StoreHeaderField(const char* data, size_t length);
+
+  mutable CCriticalSection streamLock_;
+  ProtoValue headers_;  // name -> value, under streamLock_
+  uint64_t bytesSinceReport_ = 0;
+  uint32_t lastReportTick_ = 0;
+  std::unique_ptr<OBaseStream> output_;
+  std::unique_ptr<IBaseStream> input_;
+};

@@ -1,0 +1,209 @@
+#include "http/CurlWorkshop.h"
+
+#include <cstdint>
+
+#include "runtime/Logging.h"
+
+namespace {
+
+// The longest wait for socket activity in one turn, so that new requests and the stop flag
+// are seen within a few milliseconds.
+constexpr long kSelectWaitUs = 5000;
+constexpr DWORD kIdleSleepMs = 1;
+
+}  // namespace
+
+CCurlWorkshop::Hold::Hold(CCurlWorkshop& workshop) : workshop_(workshop) {
+  workshop_.lock_.Enter();
+  ++workshop_.lockDepth_;
+}
+
+CCurlWorkshop::Hold::~Hold() {
+  --workshop_.lockDepth_;
+  workshop_.lock_.Leave();
+}
+
+CCurlWorkshop::~CCurlWorkshop() {
+  // An owner that skipped the shut-down still leaves no thread on a freed object behind.
+  StopThread(INFINITE);
+  Cleanup();
+}
+
+void CCurlWorkshop::Init() {
+  Hold hold(*this);
+  if (multi_) return;
+  PrepareCurl();
+  multi_ = curl_multi_init();
+  LOG_FILE(0, L"CCurlWorkshop::Init() %x",
+           static_cast<unsigned>(reinterpret_cast<uintptr_t>(multi_)));
+}
+
+bool CCurlWorkshop::Add(const CRefPtr<CCurlBase>& transfer) {
+  Hold hold(*this);
+  if (!multi_ || !transfer) return false;
+  pendingAdd_.push_back(transfer);
+  for (auto it = pendingRemove_.begin(); it != pendingRemove_.end(); ++it) {
+    if (*it == transfer) {
+      pendingRemove_.erase(it);
+      break;
+    }
+  }
+  return true;
+}
+
+bool CCurlWorkshop::Remove(const CRefPtr<CCurlBase>& transfer) {
+  Hold hold(*this);
+  if (!multi_ || !transfer) return false;
+  pendingRemove_.push_back(transfer);
+  return true;
+}
+
+void CCurlWorkshop::Cleanup() {
+  TransferList released;
+  {
+    Hold hold(*this);
+    for (const CRefPtr<CCurlBase>& transfer : running_) {
+      if (!transfer->easy) continue;
+      curl_multi_remove_handle(multi_, transfer->easy);
+      curl_easy_cleanup(transfer->easy);
+      transfer->easy = nullptr;
+    }
+    if (multi_) curl_multi_cleanup(multi_);
+    multi_ = nullptr;
+    released.splice(released.end(), pendingAdd_);
+    released.splice(released.end(), running_);
+    released.splice(released.end(), pendingRemove_);
+  }
+  // The references go outside the lock: a transfer's destructor closes its streams.
+}
+
+void CCurlWorkshop::Run() {
+  while (!stopRequested()) {
+    const int busy = Pump();
+    const int finished = CollectDone();
+    if (busy == 0 && finished == 0 && !stopRequested()) ::Sleep(kIdleSleepMs);
+  }
+}
+
+int CCurlWorkshop::Pump() {
+  if (stopRequested()) return 0;
+  ApplyPending();
+
+  bool waited = false;
+  for (;;) {
+    fd_set readSet, writeSet, errorSet;
+    FD_ZERO(&readSet);
+    FD_ZERO(&writeSet);
+    FD_ZERO(&errorSet);
+    int highest = 0;
+    curl_multi_fdset(multi_, &readSet, &writeSet, &errorSet, &highest);
+    // Winsock's select fails on empty sets: without a descriptor there is nothing to wait on.
+    if (highest < 0) break;
+    timeval timeout = {0, kSelectWaitUs};
+    const int ready = ::select(highest + 1, &readSet, &writeSet, &errorSet, &timeout);
+    waited = true;
+    if (ready == -1 && ::WSAGetLastError() == WSAEINTR) continue;
+    break;
+  }
+  // Transfers that have no socket to wait on (a name being resolved, a connection attempt
+  // waiting for its next try) would otherwise turn this loop into a busy spin.
+  if (!waited && runningHandles_ > 0) ::Sleep(kIdleSleepMs);
+
+  int runningHandles = 0;
+  while (curl_multi_perform(multi_, &runningHandles) == CURLM_CALL_MULTI_PERFORM) {
+  }
+  runningHandles_ = runningHandles;
+  return runningHandles > 0 ? 1 : 0;
+}
+
+int CCurlWorkshop::CollectDone() {
+  int count = 0;
+  int queued = 0;
+  while (!stopRequested()) {
+    CURLMsg* message = curl_multi_info_read(multi_, &queued);
+    if (!message) break;
+    if (message->msg != CURLMSG_DONE) continue;
+    // Read before Detach: the message belongs to the easy handle that Detach cleans up.
+    CURL* const easy = message->easy_handle;
+    const CURLcode code = message->data.result;
+    Hold hold(*this);
+    ++count;
+    for (const CRefPtr<CCurlBase>& entry : running_) {
+      if (entry->easy != easy) continue;
+      CRefPtr<CCurlBase> transfer = entry;
+      transfer->PostDone(code);
+      Detach(transfer.get());
+      break;
+    }
+  }
+  return count;
+}
+
+void CCurlWorkshop::ApplyPending() {
+  Hold hold(*this);
+  // 1, 2. Stopped transfers, queued or running, are to be removed (once each).
+  auto queueRemoval = [this](const CRefPtr<CCurlBase>& transfer) {
+    for (const CRefPtr<CCurlBase>& queued : pendingRemove_) {
+      if (queued == transfer) return;
+    }
+    pendingRemove_.push_back(transfer);
+  };
+  for (const CRefPtr<CCurlBase>& transfer : pendingAdd_) {
+    if (!transfer->active()) queueRemoval(transfer);
+  }
+  for (const CRefPtr<CCurlBase>& transfer : running_) {
+    if (!transfer->active()) queueRemoval(transfer);
+  }
+
+  // 3. Removals.
+  for (size_t n = pendingRemove_.size(); n > 0; --n) {
+    CRefPtr<CCurlBase> transfer = pendingRemove_.front();
+    pendingRemove_.pop_front();
+    Detach(transfer.get());
+    transfer->PostRemoved();
+  }
+
+  // 4. Additions. A transfer that runs already (its Add cancelled a removal) stays as it is;
+  //    one that cannot join is reported done with an error rather than dropped, so that its
+  //    request does not wait for ever.
+  for (size_t n = pendingAdd_.size(); n > 0; --n) {
+    CRefPtr<CCurlBase> transfer = pendingAdd_.front();
+    pendingAdd_.pop_front();
+    if (HoldsRunning(transfer->easy)) continue;
+    if (transfer->easy && curl_multi_add_handle(multi_, transfer->easy) == CURLM_OK) {
+      if (transfer->kind == 0 || transfer->kind == 1) transfer->PostAdded();
+      running_.push_back(transfer);
+    } else if (transfer->active()) {
+      transfer->PostDone(CURLE_FAILED_INIT);
+    }
+  }
+}
+
+bool CCurlWorkshop::HoldsRunning(const CURL* easy) const {
+  if (!easy) return false;
+  for (const CRefPtr<CCurlBase>& entry : running_) {
+    if (entry->easy == easy) return true;
+  }
+  return false;
+}
+
+int CCurlWorkshop::Detach(CCurlBase* transfer) {
+  CURL* const easy = transfer->easy;
+  if (!easy) return 0;
+  for (auto it = running_.begin(); it != running_.end(); ++it) {
+    if ((*it)->easy != easy) continue;
+    curl_multi_remove_handle(multi_, easy);
+    curl_easy_cleanup(easy);
+    transfer->easy = nullptr;
+    (*it)->easy = nullptr;
+    running_.erase(it);
+    return 1;
+  }
+  for (auto it = pendingAdd_.begin(); it != pendingAdd_.end(); ++it) {
+    if ((*it)->easy == easy) {
+      pendingAdd_.erase(it);
+      break;
+    }
+  }
+  return 1;
+}

@@ -1,0 +1,79 @@
+#include "http/HttpBase.h"
+
+#include "http/AnsiText.h"
+#include "http/CurlWorkshop.h"
+#include "http/HttpMgr.h"
+#include "http/HttpText.h"
+
+CHttpBase::CHttpBase(CHttpMgr* owner, CCurlWorkshop* workshop)
+    : owner(owner), workshop(workshop), result(ProtoValue::kMap) {}
+
+CHttpBase::~CHttpBase() { CHttpBase::Stop(); }
+
+void CHttpBase::Prepare() {
+  if (!curl) return;
+  PrepareCurl();
+  if (!curl->easy) {
+    curl->easy = curl_easy_init();
+  } else {
+    curl_easy_reset(curl->easy);
+  }
+  curl->ResetResponse();
+  CURL* const easy = curl->easy;
+  // Without a handle the workshop reports the run as failed (CURLE_FAILED_INIT).
+  if (!easy) return;
+
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+  // libcurl copies the text.
+  curl_easy_setopt(easy, CURLOPT_URL, WideToAnsi(GetUrl()).c_str());
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CCurlHttp::HeaderTrampoline);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, curl.get());
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CCurlHttp::WriteTrampoline);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, curl.get());
+  curl_easy_setopt(easy, CURLOPT_READFUNCTION, &CCurlHttp::ReadTrampoline);
+  curl_easy_setopt(easy, CURLOPT_READDATA, curl.get());
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout));
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(kStallSpeedLimit));
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallTimeout));
+  // Where TLS is inspected, or the revocation servers cannot be reached, a certificate whose
+  // revocation cannot be checked is still accepted; a revoked one is not.
+  curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+  if (method == kPost) {
+    IBaseStream* input = curl->input();
+    const int64_t size = input ? input->GetSize() : 0;
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(size));
+    curl->uploadSize = size;
+  } else if (resumeOffset != 0) {
+    curl_easy_setopt(easy, CURLOPT_RANGE, http_text::RangeFrom(resumeOffset).c_str());
+  }
+}
+
+bool CHttpBase::Start() {
+  if (running) return false;
+  ++attempts;
+  running = true;
+  Prepare();
+  if (curl && workshop) workshop->Add(curl);
+  return true;
+}
+
+bool CHttpBase::Stop() {
+  if (running) {
+    running = false;
+    if (curl && workshop) workshop->Remove(curl);
+  }
+  ReleaseTransfer();
+  if (owner && owner->RemoveTask(this)) owner = nullptr;
+  return true;
+}
+
+void CHttpBase::ReleaseTransfer() {
+  if (!curl) return;
+  curl->Deactivate();
+  curl->Close();
+  curl.reset();
+}

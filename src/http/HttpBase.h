@@ -1,0 +1,84 @@
+// CHttpBase: an HTTP request as the program sees it: address, method, attempts, result
+// record, and the transfer object (CCurlHttp) of its current run. CHttpCommand and
+// CHttpDownloadFile specialise it; a transfer scheduler (CHttpMgr) starts and retries it.
+//
+// Contract:
+// - Everything here runs on the user-interface thread. The request owns its transfer object
+//   through a reference; the workshop and queued notifications hold their own.
+// - A request belongs to its creator. It joins a scheduler (HttpEngine.h) instead of being
+//   started directly; the scheduler calls Start when a slot is free and hands it the
+//   workshop's notifications (Done, OnHttpCode, OnRecieveBytes).
+// - Stop ends the current run, lets the transfer go and leaves the scheduler; the destructor
+//   runs it, so a destroyed request leaves its workshop and its scheduler behind cleanly.
+// - Failures come back as the error pair of the result record (GetError, HttpResult.h).
+//   A connection that moves less than kStallSpeedLimit bytes per second for `stallTimeout`
+//   seconds ends with libcurl's timeout code, as any other libcurl failure.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <string>
+
+#include "http/CurlHttp.h"
+#include "http/HttpResult.h"
+#include "runtime/ProtoValue.h"
+#include "runtime/RefPtr.h"
+
+class CCurlWorkshop;
+class CHttpMgr;
+
+class CHttpBase {
+ public:
+  enum Method : int32_t { kGet = 1, kPost = 2 };
+  static constexpr int32_t kDefaultMaxRetries = 2;
+  static constexpr int32_t kDefaultConnectTimeout = 5;  // seconds
+  // A dead link must not hold a transfer for ever: below this speed ...
+  static constexpr int32_t kStallSpeedLimit = 1;  // bytes per second
+  // ... for this long, the transfer ends with CURLE_OPERATION_TIMEDOUT.
+  static constexpr int32_t kStallTimeoutSeconds = 30;
+
+  CHttpBase(CHttpMgr* owner, CCurlWorkshop* workshop);
+  CHttpBase(const CHttpBase&) = delete;
+  CHttpBase& operator=(const CHttpBase&) = delete;
+
+  virtual std::wstring GetUrl() const { return url; }
+  virtual ~CHttpBase();
+  // Sets up the transfer object's easy handle for GetUrl(), `method` and `resumeOffset`.
+  virtual void Prepare();
+  // Starts a run unless one is going on (then false).
+  virtual bool Start();
+  virtual bool Stop();
+  // The run ended with `code` (the workshop's report, on the user-interface thread).
+  virtual void Done(CURLcode code) = 0;
+  // The status of the answer: at the end of its header block, or an error status.
+  virtual void OnHttpCode(int status) = 0;
+  // Once a second while the request runs (the scheduler's timer).
+  virtual void Progress() {}
+  // Body bytes that arrived since the last report.
+  virtual void OnRecieveBytes(int64_t count) {}
+
+  http_result::Error GetError() const { return http_result::GetError(result); }
+
+  CRefPtr<CCurlHttp> curl;
+  CHttpMgr* owner;
+  CCurlWorkshop* workshop;
+  bool running = false;
+  std::wstring url;
+  int32_t id = 0;         // set by the scheduler
+  uint32_t addTick = 0;   // set by the scheduler
+  int32_t method = kGet;
+  uint64_t resumeOffset = 0;
+  int32_t attempts = 0;
+  bool scheduled = false;  // kept by the scheduler: counts against its limit
+  ProtoValue result;
+  int32_t maxRetries = kDefaultMaxRetries;
+  int32_t connectTimeout = kDefaultConnectTimeout;
+  int32_t stallTimeout = kStallTimeoutSeconds;
+  bool retryPending = false;  // waiting for the scheduler's timer
+  uint32_t retryTick = 0;
+
+ protected:
+  // Stops the transfer object's callbacks, closes its streams and lets it go.
+  void ReleaseTransfer();
+};

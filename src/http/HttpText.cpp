@@ -1,0 +1,49 @@
+#include "http/HttpText.h"
+
+#include <cstdio>
+
+namespace http_text {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string Trimmed(const char* begin, const char* end) {
+  while (begin < end && IsBlank(*begin)) ++begin;
+  while (end > begin && IsBlank(end[-1])) --end;
+  return std::string(begin, end);
+}
+
+wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+
+}  // namespace
+
+HeaderLine ParseHeaderLine(const char* data, size_t length, std::string* name,
+                           std::string* value) {
+  if (!data || length == 0) return HeaderLine::kIgnored;
+  const std::string line(data, length);
+  if (line == "\r\n" || line == "\n") return HeaderLine::kEnd;
+  const size_t colon = line.find(':');
+  if (colon == std::string::npos || colon == 0) return HeaderLine::kIgnored;
+  *name = Trimmed(line.data(), line.data() + colon);
+  *value = Trimmed(line.data() + colon + 1, line.data() + line.size());
+  return HeaderLine::kField;
+}
+
+std::string RangeFrom(uint64_t offset) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%llu-", static_cast<unsigned long long>(offset));
+  return text;
+}
+
+bool SameHeaderName(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace http_text

@@ -1,0 +1,33 @@
+// Texts of the HTTP exchange that a transfer reads and writes: response header lines and the
+// byte range of a continued download.
+//
+// Contract: pure functions of their arguments, callable from any thread (header lines are
+// parsed on the transfer workers). Bytes are taken as they come; the caller converts names
+// and values from the system's code page. Nothing throws (allocation failure aside).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace http_text {
+
+enum class HeaderLine {
+  kEnd,      // the empty line that ends a header block
+  kField,    // "Name: value"
+  kIgnored,  // no ":", or nothing before it (the status line is one of these)
+};
+
+// Classifies one header line as libcurl hands it over (with its line end). For a field,
+// `name` and `value` receive the texts before and after the first ":", trimmed of spaces,
+// tabs, line ends, vertical tabs and form feeds at both ends.
+HeaderLine ParseHeaderLine(const char* data, size_t length, std::string* name,
+                           std::string* value);
+
+// The open-ended byte range from `offset` to the end of the resource: "1024-".
+std::string RangeFrom(uint64_t offset);
+
+// Header names compare without regard to the case of ASCII letters.
+bool SameHeaderName(const std::wstring& a, const std::wstring& b);
+
+}  // namespace http_text

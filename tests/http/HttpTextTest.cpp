@@ -1,0 +1,55 @@
+#include "http/HttpText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace {
+
+TEST(HeaderLines, FieldsEndsAndIgnoredLines) {
+  std::string name, value;
+  const std::string field = "Content-Length:  1048576 \r\n";
+  ASSERT_EQ(http_text::ParseHeaderLine(field.data(), field.size(), &name, &value),
+            http_text::HeaderLine::kField);
+  EXPECT_EQ(name, "Content-Length");
+  EXPECT_EQ(value, "1048576");
+
+  // Only the first ":" splits; the value keeps the others.
+  const std::string location = "Location: http://127.0.0.1:8080/a\n";
+  ASSERT_EQ(http_text::ParseHeaderLine(location.data(), location.size(), &name, &value),
+            http_text::HeaderLine::kField);
+  EXPECT_EQ(name, "Location");
+  EXPECT_EQ(value, "http://127.0.0.1:8080/a");
+
+  const std::string empty = "X-Empty:\r\n";
+  ASSERT_EQ(http_text::ParseHeaderLine(empty.data(), empty.size(), &name, &value),
+            http_text::HeaderLine::kField);
+  EXPECT_EQ(value, "");
+
+  for (const char* line : {"\r\n", "\n"}) {
+    EXPECT_EQ(http_text::ParseHeaderLine(line, std::strlen(line), &name, &value),
+              http_text::HeaderLine::kEnd);
+  }
+  for (const char* line : {"HTTP/1.1 200 OK\r\n", ": no name\r\n", "", "\r"}) {
+    EXPECT_EQ(http_text::ParseHeaderLine(line, std::strlen(line), &name, &value),
+              http_text::HeaderLine::kIgnored)
+        << line;
+  }
+}
+
+TEST(HeaderLines, RangesAndNames) {
+  EXPECT_EQ(http_text::RangeFrom(0), "0-");
+  EXPECT_EQ(http_text::RangeFrom(1024), "1024-");
+  // Packages beyond 4 GiB resume at their true offset.
+  EXPECT_EQ(http_text::RangeFrom(5000000000ULL), "5000000000-");
+  EXPECT_EQ(http_text::RangeFrom(UINT64_MAX), "18446744073709551615-");
+
+  EXPECT_TRUE(http_text::SameHeaderName(L"Content-Length", L"content-length"));
+  EXPECT_TRUE(http_text::SameHeaderName(L"ETAG", L"ETag"));
+  EXPECT_FALSE(http_text::SameHeaderName(L"Content-Length", L"Content-Length2"));
+  EXPECT_FALSE(http_text::SameHeaderName(L"Content_Length", L"Content-Length"));
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#include "support/MessagePump.h"
+
+namespace testing_support {
+
+namespace {
+
+void DispatchWaiting(DWORD waitMs) {
+  ::MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_ALLINPUT);
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace
+
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD limitMs) {
+  const DWORD start = ::GetTickCount();
+  while (!done()) {
+    if (::GetTickCount() - start > limitMs) return false;
+    DispatchWaiting(10);
+  }
+  return true;
+}
+
+void PumpMessagesFor(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  while (::GetTickCount() - start < ms) DispatchWaiting(10);
+}
+
+}  // namespace testing_support

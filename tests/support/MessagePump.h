@@ -1,0 +1,20 @@
+// Test helper: runs the calling thread's message loop, as the installer's user-interface
+// thread does, until a condition holds. Main-thread tasks and thread timers only run while a
+// loop dispatches messages, so tests of anything that reports through them wait here.
+//
+// Contract: called on the thread whose messages are to be dispatched (the test's thread).
+// The limit is a safety net against a hang, not a measurement: PumpMessagesUntil returns
+// false when it passes before the condition holds. PumpMessagesFor dispatches for a fixed
+// time, for tests that check that something does not happen. Nothing throws.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace testing_support {
+
+bool PumpMessagesUntil(const std::function<bool()>& done, DWORD limitMs = 30000);
+void PumpMessagesFor(DWORD ms);
+
+}  // namespace testing_support
