@@ -9,6 +9,7 @@
 #include "app/StartupSettings.h"
 #include "runtime/CommandLineOptions.h"
 #include "runtime/MainThreadTask.h"
+#include "support/MessagePump.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 
@@ -100,9 +101,7 @@ struct LoopObservation {
 };
 LoopObservation g_loop;
 
-HWND FindTaskWindow() {
-  return ::FindWindowExW(HWND_MESSAGE, nullptr, L"ThreadingWindowClass", nullptr);
-}
+HWND FindTaskWindow() { return testing_support::FindOwnMessageWindow(L"ThreadingWindowClass"); }
 
 void ObserveLoop(int, int) {
   g_loop.ran = true;

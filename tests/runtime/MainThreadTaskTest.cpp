@@ -29,9 +29,7 @@ void Append(int value, int) {
   g_record.order.push_back(value);
 }
 
-HWND TaskWindow() {
-  return ::FindWindowExW(HWND_MESSAGE, nullptr, L"ThreadingWindowClass", nullptr);
-}
+HWND TaskWindow() { return testing_support::FindOwnMessageWindow(L"ThreadingWindowClass"); }
 UINT WakeMessage() { return ::RegisterWindowMessageW(L"com.kelto.MainThreadFired"); }
 
 // Takes every wake-up message out of the thread's queue without running it.

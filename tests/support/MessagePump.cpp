@@ -29,4 +29,14 @@ void PumpMessagesFor(DWORD ms) {
   while (::GetTickCount() - start < ms) DispatchWaiting(10);
 }
 
+HWND FindOwnMessageWindow(const wchar_t* className) {
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(HWND_MESSAGE, window, className, nullptr))) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process == ::GetCurrentProcessId()) return window;
+  }
+  return nullptr;
+}
+
 }  // namespace testing_support

@@ -17,4 +17,8 @@ namespace testing_support {
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD limitMs = 30000);
 void PumpMessagesFor(DWORD ms);
 
+// This process's message-only window of `className`, or null. Other test programs running at
+// the same time have windows of the same class, which a plain FindWindowEx would return.
+HWND FindOwnMessageWindow(const wchar_t* className);
+
 }  // namespace testing_support
