@@ -7,6 +7,10 @@ add_compile_definitions(UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0
 add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
 # Everything links statically: the installer must need no DLL beyond Windows' own.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# The installer is the first download of every player: keep it small. Unused functions and
+# data are dropped at link time, and release programs carry no symbol table.
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-Wl,--gc-sections $<$<CONFIG:Release,MinSizeRel>:-s>)
 
 if(NOT CMAKE_RC_COMPILER)
   set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
