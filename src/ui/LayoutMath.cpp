@@ -31,6 +31,18 @@ struct TAxis {
   }
 };
 
+// One axis of a floating control: a non-negative offset counts from `start`, a negative one
+// from `end`.
+void PlaceAlong(int start, int end, int offset, int length, int64_t& low, int64_t& high) {
+  if (offset >= 0) {
+    low = int64_t{start} + offset;
+    high = low + length;
+  } else {
+    high = int64_t{end} + offset;
+    low = high - length;
+  }
+}
+
 int64_t PaddingAlong(const TAxis& axis, const TRect& padding) {
   return int64_t{axis.MainBefore(padding)} + axis.MainAfter(padding);
 }
@@ -70,20 +82,8 @@ TRect PlaceFloating(const TRect& container, TSize fixedXY, TSize fixedSize,
                     TRelativePos& relative) {
   // Pass 1: the offset from the edge it names.
   int64_t left, top, right, bottom;
-  if (fixedXY.cx >= 0) {
-    left = int64_t{container.left} + fixedXY.cx;
-    right = left + fixedSize.cx;
-  } else {
-    right = int64_t{container.right} + fixedXY.cx;
-    left = right - fixedSize.cx;
-  }
-  if (fixedXY.cy >= 0) {
-    top = int64_t{container.top} + fixedXY.cy;
-    bottom = top + fixedSize.cy;
-  } else {
-    bottom = int64_t{container.bottom} + fixedXY.cy;
-    top = bottom - fixedSize.cy;
-  }
+  PlaceAlong(container.left, container.right, fixedXY.cx, fixedSize.cx, left, right);
+  PlaceAlong(container.top, container.bottom, fixedXY.cy, fixedSize.cy, top, bottom);
   // Pass 2: a relative control follows the container's change of size.
   if (relative.relative) {
     const TSize now{ClampCoordinate(container.Width()), ClampCoordinate(container.Height())};
