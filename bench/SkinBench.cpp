@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "support/PngWriter.h"
 #include "support/ZipWriter.h"
 #include "ui/AlphaBlender.h"
@@ -23,36 +23,11 @@
 #include "ui/Utf8.h"
 
 using namespace SkinUI;
+using bench_support::Median;
+using bench_support::Report;
+using bench_support::Surface;
 
 namespace {
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
-}
-
-// The median over `rounds` of the time `work` takes, in seconds.
-double Median(int rounds, const std::function<void()>& work) {
-  std::vector<double> times;
-  for (int i = 0; i < rounds; ++i) {
-    const double start = Now();
-    work();
-    times.push_back(Now() - start);
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
-void Report(const char* name, double value, const char* unit) {
-  std::printf("BENCH %s %.3f %s\n", name, value, unit);
-  std::fflush(stdout);
-}
 
 std::string BigLayout() {
   std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Window size=\"540,355\">\n";
@@ -65,20 +40,6 @@ std::string BigLayout() {
   }
   return text + "</Window>\n";
 }
-
-struct Surface {
-  explicit Surface(HDC compatible) : dc(::CreateCompatibleDC(compatible)) {
-    dib.Create(540, 355);
-    old = ::SelectObject(dc, dib.handle());
-  }
-  ~Surface() {
-    ::SelectObject(dc, old);
-    ::DeleteDC(dc);
-  }
-  HDC dc;
-  CDibSection dib;
-  HGDIOBJ old;
-};
 
 }  // namespace
 

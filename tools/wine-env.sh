@@ -7,6 +7,8 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 _kelto_tools_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# Renamed whenever the prefix's settings change, so that existing prefixes get them too.
+_kelto_prefix_stamp=".kelto-ready-2"
 
 # The prefix is set up once, under a lock, so that parallel tests do not race to create it.
 _kelto_wine_create_prefix() {
@@ -16,7 +18,9 @@ _kelto_wine_create_prefix() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   mkdir -p "$fonts"
   cp -n /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
-  # A crash must end the process, not open a debugger window that waits for a click.
+  # A crash must end the process, not open a debugger window that waits for a click. Xvfb
+  # runs no window manager, so windows are not "managed": hiding or destroying a managed
+  # window makes Wine wait two seconds for a manager's answer that never comes.
   local reg="$WINEPREFIX/kelto-setup.reg"
   cat > "$reg" <<'REG'
 REGEDIT4
@@ -35,10 +39,13 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\DllOverrides]
 "mscoree"=""
 "mshtml"=""
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
 REG
   wine regedit /S "$reg" </dev/null >/dev/null 2>&1 9>&- || return 1
   wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
-  touch "$WINEPREFIX/.kelto-ready"
+  touch "$WINEPREFIX/$_kelto_prefix_stamp"
 }
 
 # Whether a wineserver for this prefix accepts connections.
@@ -67,7 +74,7 @@ kelto_wine_ready() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   exec 9>"$lock"
   flock 9
-  if [ ! -f "$WINEPREFIX/.kelto-ready" ]; then
+  if [ ! -f "$WINEPREFIX/$_kelto_prefix_stamp" ]; then
     _kelto_wine_create_prefix || { echo "wine-run: cannot create the Wine prefix $WINEPREFIX" >&2; exec 9>&-; return 1; }
   fi
   if [ -z "${KELTO_WINE_SERVER_UP:-}" ] && ! _kelto_wineserver_up; then

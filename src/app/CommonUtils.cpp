@@ -204,6 +204,9 @@ DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine) {
 }
 
 int KillProcessesByName(const std::wstring& name) {
+  // No program is named "": a process still starting up has no name yet and must not be
+  // taken for one.
+  if (name.empty()) return 0;
   const DWORD self = ::GetCurrentProcessId();
   int count = 0;
   ForEachProcess([&](const PROCESSENTRY32W& entry) {

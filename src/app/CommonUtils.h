@@ -59,7 +59,7 @@ DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine);
 
 // Ends every other process whose executable file name is exactly `name` (case-sensitive), with
 // exit code 0, and returns how many there were. This process is never ended, whatever its
-// name. Returns 0 when the process list cannot be read.
+// name; an empty name ends nothing. Returns 0 when the process list cannot be read.
 int KillProcessesByName(const std::wstring& name);
 
 // Identifier of a process other than this one whose executable lies inside `folder` (as a whole

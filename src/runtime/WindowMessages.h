@@ -21,6 +21,15 @@ constexpr UINT kUpdaterPackageDone = WM_USER + 1002;  // 0x7EA: package download
 constexpr UINT kUpdaterReservedFirst = WM_USER + 1003;
 constexpr UINT kUpdaterReservedLast = WM_USER + 1007;
 
+// Skinned windows' paint manager (sent by a window to itself):
+// delete the controls queued for delayed deletion (wParam 0, lParam 0).
+constexpr UINT kDelayedCleanup = WM_APP + 1;  // 0x8001
+// queued asynchronous notifications are waiting to be delivered (wParam 0, lParam 0).
+constexpr UINT kNotifyPending = WM_APP + 2;  // 0x8002
+// Base of messages reflected back to the child window that sent them (WM_COMMAND, WM_NOTIFY
+// and the colour requests of the native edit box): reflected = kReflectBase + message.
+constexpr UINT kReflectBase = 0x2000;
+
 // Registered: wakes the main-thread task window to run posted tasks.
 constexpr const wchar_t* kMainThreadFiredName = L"com.kelto.MainThreadFired";
 

@@ -2,6 +2,7 @@
 
 #include "ui/DibSection.h"
 #include "ui/PixelBlend.h"
+#include "ui/WinGeometry.h"
 
 namespace SkinUI {
 
@@ -20,8 +21,6 @@ AlphaBlendFunction PlatformBlend() {
   }();
   return function;
 }
-
-TRect ToTRect(const RECT& r) { return TRect{r.left, r.top, r.right, r.bottom}; }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "ui/PixelBlend.h"
 #include "ui/SkinModule.h"
 #include "ui/SkinStorage.h"
+#include "ui/WinGeometry.h"
 
 namespace SkinUI {
 
@@ -19,9 +20,6 @@ namespace {
 // Off-screen copies for rounded clipping are not made beyond this many pixels; larger
 // images are drawn unclipped.
 constexpr int64_t kMaxRoundedPixels = 4096 * 4096;
-
-TRect ToTRect(const RECT& r) { return TRect{r.left, r.top, r.right, r.bottom}; }
-RECT ToRECT(const TRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 // Draws image pieces from one bitmap selected into a memory DC, each piece copied or blended
 // as the image needs; restores the target's stretch mode afterwards.
