@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <initializer_list>
 #include <set>
 #include <string>
 
@@ -22,6 +23,14 @@ using SkinUI::TRect;
 using SkinUI::TSize;
 
 std::string Utf8(const std::wstring& text) { return SkinUI::WideToUtf8(text); }
+
+// How wide a Chinese face of `size` pixels draws `text`, a little generously: Chinese
+// characters and full-width punctuation take one em, ASCII about six tenths of one.
+int EstimatedWidth(const std::wstring& text, int size) {
+  int tenths = 0;
+  for (wchar_t c : text) tenths += c < 0x80 ? 6 * size : 10 * size;
+  return (tenths + 9) / 10;
+}
 
 class LayoutTest : public SkinArchiveTest {
  protected:
@@ -40,6 +49,31 @@ class LayoutTest : public SkinArchiveTest {
     const TLayoutElement& e = layout_.at(found[0]);
     EXPECT_EQ(e.type, type) << Utf8(name);
     return e;
+  }
+
+  // The pixel size of the font a control draws its text in.
+  int FontSize(const TLayoutElement& e) const {
+    const std::vector<int> fonts = layout_.OfType(L"Font");
+    int index = e.Has(L"font") ? SkinUI::ParseInt(e.Attr(L"font").c_str()) : -1;
+    if (index < 0 || index >= static_cast<int>(fonts.size())) {
+      for (size_t i = 0; i < fonts.size(); ++i) {
+        if (layout_.at(fonts[i]).Attr(L"default") == L"true") index = static_cast<int>(i);
+      }
+    }
+    return index < 0 ? 12 : SkinUI::ParseInt(layout_.at(fonts[index]).Attr(L"size").c_str());
+  }
+
+  // Each text, drawn on one line in the control's font, fits between its text paddings
+  // within `width` (the control's own width when 0).
+  void ExpectFits(const std::wstring& name, std::initializer_list<const wchar_t*> texts,
+                  int width = 0) {
+    const TLayoutElement* e = layout_.Find(name);
+    ASSERT_NE(e, nullptr) << Utf8(name);
+    const TRect padding = ParseRect(e->Attr(L"textpadding").c_str());
+    const int room = (width ? width : static_cast<int>(e->item.Width())) - padding.left - padding.right;
+    for (const wchar_t* text : texts) {
+      EXPECT_LE(EstimatedWidth(text, FontSize(*e)), room) << Utf8(name) << ": " << Utf8(text);
+    }
   }
 
   // The controls directly under the window, leaving out fonts, images and defaults.
@@ -191,6 +225,20 @@ TEST_F(InstallWindowLayout, ProgressBarIsTheFiveHundredPixelBarTheProgramFills) 
   EXPECT_GE(SkinUI::ParseInt(bar.Attr(L"max").c_str()), 500);
 }
 
+TEST_F(InstallWindowLayout, LongestTextsFitOnOneLine) {
+  // Labels draw a single line: what does not fit is cut off.
+  ExpectFits(L"lb_tip", {L"所需磁盘空间：1000.00MB          可用磁盘空间：1000.00GB",
+                         L"安装目录无效，请选择正确的目录", L"该磁盘剩余空间不足，请选择其他目录安装",
+                         L"该目录权限不足，请选择其他目录安装"});
+  ExpectFits(L"lb_speed", {L"剩余1000.00MB @ 1000.00KB/s", L"100%"});
+  ExpectFits(L"lb_download", {L"下载中", L"安装中"});
+  for (const TLayoutElement& e : layout_.elements()) {
+    if ((e.type == L"Button" || e.type == L"Option") && e.Has(L"text")) {
+      ExpectFits(e.Attr(L"name"), {e.Attr(L"text").c_str()});
+    }
+  }
+}
+
 TEST_F(MessageBoxLayout, IsA280By115WindowWithA35PixelCaption) {
   const TLayoutElement& w = layout_.window();
   EXPECT_EQ(w.type, L"Window");
@@ -226,6 +274,27 @@ TEST_F(MessageBoxLayout, TitleAndCloseButtonSitInTheCaption) {
   }
   EXPECT_LE(title.item.right, close.item.left);
   EXPECT_LE(close.item.right, 280);
+}
+
+TEST_F(MessageBoxLayout, LongestMessagesAndCaptionsFitOnOneLine) {
+  ExpectFits(L"lb_text", {L"是否退出安装？", L"您已经安装了凯途星联，是否覆盖安装？",
+                          L"未勾选“同意软件许可协议”。", L"连接超时，请检查网络是否正常",
+                          L"文件已损坏，请重新下载！", L"您已经运行了一个星联安装程序。"});
+  ExpectFits(L"lb_title", {L"退出安装", L"提示信息"});
+  const int margin = 8;  // a button's text needs air on both sides
+  const TLayoutElement* ok = layout_.Find(L"btn_ok");
+  const TLayoutElement* cancel = layout_.Find(L"btn_cancel");
+  ASSERT_TRUE(ok && cancel);
+  ExpectFits(L"btn_ok", {L"确定", L"覆盖安装", L"重试", L"重新下载"},
+             static_cast<int>(ok->item.Width()) - 2 * margin);
+  ExpectFits(L"btn_cancel", {L"取消", L"直接启动", L"退出安装"},
+             static_cast<int>(cancel->item.Width()) - 2 * margin);
+  // The code line shares its row with the OK button (the boxes with a code hide cancel).
+  const TLayoutElement* code = layout_.Find(L"lb_code");
+  ASSERT_NE(code, nullptr);
+  const TLayoutElement& row = layout_.at(code->parent);
+  ExpectFits(L"lb_code", {L"code:-2147483648 type:5"},
+             static_cast<int>(row.item.Width() - ok->item.Width()));
 }
 
 // Rules for both layouts.

@@ -39,10 +39,10 @@ ACCENT_LIGHT = '#5FD2FF'
 ACCENT = '#2F86F6'
 ACCENT_DEEP = '#2A5FD8'
 LINE = '#BAC5D9'
-CTA = {  # top, bottom, border
-    'normal': ('#FFB547', '#FF7417', '#DD5F0B'),
-    'hot': ('#FFC566', '#FF8A2E', '#E56C12'),
-    'pushed': ('#F39531', '#E5620C', '#C35207'),
+CTA = {  # top, bottom, border; deep enough for white text
+    'normal': ('#FFA23A', '#EE620B', '#C9530A'),
+    'hot': ('#FFB452', '#F87418', '#D65E0E'),
+    'pushed': ('#E98A2C', '#D45607', '#B04606'),
     'disabled': ('#B5BDCB', '#9DA6B6', '#8C95A6'),
 }
 SECONDARY = {

@@ -6,7 +6,7 @@ alone, so the skin can be judged before (and compared with) real screenshots.
 
 SKIN_DIR holds InstallPackages.xml and MessageBox.xml, ART_DIR the images. OUT_DIR gets:
   install_start.png, install_folder.png, install_progress.png   the three pages
-  msgbox_quit.png, msgbox_retry.png                             two message boxes
+  msgbox_quit.png, msgbox_retry.png, msgbox_existing.png        three message boxes
   states.png                                                    every image strip, doubled
   overview.png                                                  all of it on one sheet
 
@@ -363,6 +363,10 @@ def main(skin_dir, art_dir, out_dir):
             'lb_title': {'text': '提示信息'}, 'lb_text': {'text': '连接超时，请检查网络是否正常'},
             'lb_code': {'text': 'code:28 type:5'}, 'btn_ok': {'text': '重试'},
             'hlt_btn_0': {'visible': 'false'}}),
+        ('msgbox_existing.png', box, 0, {
+            'lb_title': {'text': '提示信息'}, 'lb_text': {'text': '您已经安装了凯途星联，是否覆盖安装？'},
+            'btn_ok': {'text': '覆盖安装'}, 'btn_cancel': {'text': '直接启动'},
+            'btn_close': {'visible': 'false'}}),
     ]
     with tempfile.TemporaryDirectory() as tmp:
         framed = []
