@@ -65,6 +65,16 @@ def image_size(path):
     return int.from_bytes(head[16:20], 'big'), int.from_bytes(head[20:24], 'big')
 
 
+def layer(*args):
+    """A sub-image for the stack: ( args ... ); settings made inside stay inside."""
+    return ['('] + list(args) + [')']
+
+
+def composite(x=0, y=0, mode='over'):
+    """Lays the last image of the stack onto the one before it, its top left at (x, y)."""
+    return ['-compose', mode, '-geometry', '%+d%+d' % (x, y), '-composite']
+
+
 def rgba(hex_colour, alpha=1.0):
     """'#RRGGBB' and an opacity from 0 to 1 as an ImageMagick colour."""
     h = hex_colour.lstrip('#')

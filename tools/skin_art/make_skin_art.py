@@ -19,7 +19,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from magick import cjk_font, convert, fail, MagickError, rgba  # noqa: E402
+from magick import cjk_font, composite, convert, fail, layer, MagickError, rgba  # noqa: E402
 
 # One palette for every image: a deep starry night for the banner, a light cool panel for
 # the pages, orange for the action that installs, blue for choices and progress.
@@ -60,25 +60,15 @@ MSG_W, MSG_H, MSG_CAPTION = 280, 115, 35
 PROGRESS_W, PROGRESS_H = 500, 30
 
 
-def geometry(x, y):
-    return '%+d%+d' % (x, y)
-
-
 def gradient(w, h, top, bottom):
     """A w x h vertical gradient with an alpha channel, ready to be cut to a shape."""
     return ['-size', '%dx%d' % (w, h), 'gradient:%s-%s' % (top, bottom), '-alpha', 'set']
 
 
-def layer(*args):
-    """A sub-image for the stack: ( args ... )."""
-    return ['('] + list(args) + [')']
-
-
-def rounded_mask(w, h, r, inset=0.0):
+def rounded_mask(w, h, r):
     """A white rounded rectangle on transparency, the shape that button faces are cut to."""
     return layer('-size', '%dx%d' % (w, h), 'xc:none', '-fill', 'white',
-                 '-draw', 'roundrectangle %.1f,%.1f %.1f,%.1f %d,%d'
-                 % (inset, inset, w - 1 - inset, h - 1 - inset, r, r))
+                 '-draw', 'roundrectangle 0,0 %d,%d %d,%d' % (w - 1, h - 1, r, r))
 
 
 def face(w, h, r, top, bottom, border, gloss):
@@ -87,8 +77,8 @@ def face(w, h, r, top, bottom, border, gloss):
     args = gradient(w, h, top, bottom)
     if gloss > 0:
         args += layer(*gradient(w, h // 2, rgba('#FFFFFF', gloss), rgba('#FFFFFF', 0)))
-        args += ['-compose', 'over', '-geometry', '+0+0', '-composite']
-    args += rounded_mask(w, h, r) + ['-compose', 'DstIn', '-composite']
+        args += composite()
+    args += rounded_mask(w, h, r) + composite(mode='DstIn')
     args += ['-fill', 'none', '-stroke', rgba('#FFFFFF', 0.45), '-strokewidth', '1',
              '-draw', 'line %d,1.5 %d,1.5' % (r, w - 1 - r)]
     args += ['-stroke', border, '-draw',
@@ -123,10 +113,10 @@ def cta_button(w, h, shadow, out):
             args += layer('-size', '%dx%d' % (w, h), 'xc:none', '-fill', glow,
                           '-draw', 'roundrectangle %d,%d %d,%d %d,%d'
                           % (4, shadow + 1, w - 5, h - 2, r, r), '-blur', '0x2.2')
-            args += ['-compose', 'over', '-geometry', '+0+0', '-composite']
+            args += composite()
             dy = 1 if name == 'pushed' else 0
         args += face(w, fh, r, top, bottom, border, gloss)
-        args += ['-compose', 'over', '-geometry', geometry(0, dy), '-composite']
+        args += composite(0, dy)
         states.append(layer(*args))
     strip(states, out)
 
@@ -175,7 +165,7 @@ def check_box(out):
     states = []
     for top, bottom, border, ticked in looks:
         args = gradient(16, 16, top, bottom)
-        args += rounded_mask(16, 16, 3) + ['-compose', 'DstIn', '-composite']
+        args += rounded_mask(16, 16, 3) + composite(mode='DstIn')
         args += ['-fill', 'none', '-stroke', border, '-strokewidth', '1',
                  '-draw', 'roundrectangle 0.5,0.5 14.5,14.5 3,3']
         if ticked:
@@ -216,14 +206,14 @@ def progress_track(out):
     w, h = PROGRESS_W, PROGRESS_H
     th = TRACK_BOTTOM - TRACK_TOP + 1
     groove = layer(*gradient(w, th, '#CBD5E6', '#DFE6F2'),
-                   *rounded_mask(w, th, 4), '-compose', 'DstIn', '-composite',
+                   *rounded_mask(w, th, 4), *composite(mode='DstIn'),
                    '-fill', 'none', '-stroke', '#B3BFD4', '-strokewidth', '1',
                    '-draw', 'roundrectangle 0.5,0.5 %.1f,%.1f 4,4' % (w - 1.5, th - 1.5))
     args = ['-size', '%dx%d' % (w, h), 'xc:none']
     # A one-pixel light line under the groove makes it read as cut into the panel.
     args += ['-fill', 'none', '-stroke', rgba('#FFFFFF', 0.9), '-strokewidth', '1',
              '-draw', 'line 4,%.1f %d,%.1f' % (TRACK_BOTTOM + 1.5, w - 5, TRACK_BOTTOM + 1.5)]
-    args += groove + ['-compose', 'over', '-geometry', geometry(0, TRACK_TOP), '-composite']
+    args += groove + composite(0, TRACK_TOP)
     convert(args, out)
 
 
@@ -234,20 +224,20 @@ def progress_fill(out):
     shape = 'roundrectangle -10,0 %d,%d 3,3' % (w - 1, fh - 1)
     body = layer(*gradient(w, fh, ACCENT_LIGHT, ACCENT_DEEP),
                  *layer(*gradient(w, fh // 2, rgba('#FFFFFF', 0.35), rgba('#FFFFFF', 0))),
-                 '-compose', 'over', '-geometry', '+0+0', '-composite',
+                 *composite(),
                  # The head brightens toward the leading edge.
                  *horizontal_gradient(70, fh, rgba('#9DF0FF', 0), rgba('#9DF0FF', 0.55)),
-                 '-compose', 'over', '-geometry', geometry(w - 70, 0), '-composite',
+                 *composite(w - 70, 0),
                  *layer('-size', '%dx%d' % (w, fh), 'xc:none', '-fill', 'white', '-draw', shape),
-                 '-compose', 'DstIn', '-composite',
+                 *composite(mode='DstIn'),
                  '-fill', 'none', '-stroke', rgba(ACCENT_DEEP, 0.8), '-strokewidth', '1',
                  '-draw', 'roundrectangle -10,0.5 %.1f,%.1f 3,3' % (w - 1.5, fh - 1.5))
     halo = layer('-size', '%dx%d' % (w, h), 'xc:none', '-fill', rgba(NEBULA_CYAN, 0.75),
                  '-draw', 'ellipse %d,%d 14,7 0,360' % (w - 12, (FILL_TOP + FILL_BOTTOM) // 2 + 1),
                  '-blur', '0x3')
     args = ['-size', '%dx%d' % (w, h), 'xc:none']
-    args += halo + ['-compose', 'over', '-geometry', '+0+0', '-composite']
-    args += body + ['-compose', 'over', '-geometry', geometry(0, FILL_TOP), '-composite']
+    args += halo + composite()
+    args += body + composite(0, FILL_TOP)
     convert(args, out)
 
 
@@ -281,7 +271,7 @@ def flare_layer(w, h, flares):
     for x, y, arm in flares:
         glow += ['-draw', 'circle %.1f,%.1f %.1f,%.1f' % (x, y, x + arm * 0.45, y)]
     args += layer('-size', '%dx%d' % (w, h), 'xc:none', *glow, '-blur', '0x3')
-    args += ['-compose', 'screen', '-composite']
+    args += composite(mode='screen')
     args += ['-fill', 'none', '-stroke', rgba('#FFFFFF', 0.85), '-strokewidth', '1']
     for x, y, arm in flares:
         args += ['-draw', 'line %.1f,%.1f %.1f,%.1f' % (x - arm, y, x + arm, y),
@@ -296,7 +286,7 @@ def nebula(w, h, x, y, colour, alpha):
     # The glow fades out exactly at the edge of its w x h box.
     return layer('-size', '%dx%d' % (w, h), '-define', 'gradient:extent=ellipse',
                  'radial-gradient:%s-%s' % (rgba(colour, alpha), rgba(colour, 0))) + \
-        ['-compose', 'screen', '-geometry', geometry(x, y), '-composite']
+        composite(x, y, mode='screen')
 
 
 def night_sky(w, h, seed, stars, flares, nebulae, clear=()):
@@ -306,7 +296,7 @@ def night_sky(w, h, seed, stars, flares, nebulae, clear=()):
     for n in nebulae:
         args += nebula(*n)
     args += ['-stroke', 'none'] + small
-    args += flare_layer(w, h, bright) + ['-compose', 'screen', '-geometry', '+0+0', '-composite']
+    args += flare_layer(w, h, bright) + composite(mode='screen')
     return args
 
 
@@ -316,16 +306,16 @@ def planet_rim(w, h):
     ellipse = 'ellipse %.1f,%.1f %d,%d 0,360' % (cx, cy, rx, ry)
     surface = layer(*gradient(w, h, '#0E1A4A', '#050A22'),
                     *layer('-size', '%dx%d' % (w, h), 'xc:none', '-fill', 'white', '-draw', ellipse),
-                    '-compose', 'DstIn', '-composite')
+                    *composite(mode='DstIn'))
     haze = layer('-size', '%dx%d' % (w, h), 'xc:none', '-fill', 'none',
                  '-stroke', rgba(NEBULA_CYAN, 0.85), '-strokewidth', '7', '-draw', ellipse,
                  '-blur', '0x9')
     rim = layer('-size', '%dx%d' % (w, h), 'xc:none', '-fill', 'none',
                 '-stroke', rgba('#BFF3FF', 0.9), '-strokewidth', '1.4', '-draw', ellipse,
                 '-blur', '0x0.6')
-    return (surface + ['-compose', 'over', '-geometry', '+0+0', '-composite'] +
-            haze + ['-compose', 'screen', '-geometry', '+0+0', '-composite'] +
-            rim + ['-compose', 'screen', '-geometry', '+0+0', '-composite'])
+    return (surface + composite() +
+            haze + composite(mode='screen') +
+            rim + composite(mode='screen'))
 
 
 def title_layers(w, h, font, text, size, top):
@@ -345,10 +335,10 @@ def title_layers(w, h, font, text, size, top):
             layer(*gradient(w, b - a, GOLD_LIGHT, GOLD)) +
             layer(*gradient(w, c - b, GOLD, GOLD_DEEP)) +
             layer('-size', '%dx%d' % (w, h - c), 'xc:' + GOLD_DEEP) + ['-append'])
-    fill = layer(*ramp, *layer(*text_layer('white', 'white', 1)), '-compose', 'DstIn', '-composite')
-    return (glow + ['-compose', 'screen', '-geometry', '+0+0', '-composite'] +
-            outline + ['-compose', 'over', '-geometry', '+0+0', '-composite'] +
-            fill + ['-compose', 'over', '-geometry', '+0+0', '-composite'])
+    fill = layer(*ramp, *layer(*text_layer('white', 'white', 1)), *composite(mode='DstIn'))
+    return (glow + composite(mode='screen') +
+            outline + composite() +
+            fill + composite())
 
 
 def subtitle_layers(w, font, text, y):
@@ -356,10 +346,10 @@ def subtitle_layers(w, font, text, y):
     args = layer('-size', '%dx24' % w, 'xc:none', '-font', font, '-pointsize', '13',
                  '-kerning', '5', '-gravity', 'center', '-fill', rgba('#D6E6FF', 0.92),
                  '-annotate', '+0+0', text, '-gravity', 'northwest')
-    args += ['-compose', 'over', '-geometry', geometry(0, y), '-composite']
+    args += composite(0, y)
     for x0, x1, a0, a1 in ((150, 200, 0.0, 0.75), (340, 390, 0.75, 0.0)):
         args += horizontal_gradient(x1 - x0, 1, rgba('#9FD8FF', a0), rgba('#9FD8FF', a1))
-        args += ['-compose', 'over', '-geometry', geometry(x0, y + 12), '-composite']
+        args += composite(x0, y + 12)
     return args
 
 
@@ -377,9 +367,9 @@ def frame_border(w, h):
 def accent_rule(w, y):
     """Where the night meets the panel: a thin line glowing cyan and violet at its middle."""
     args = horizontal_gradient(w // 2, 2, rgba(NEBULA_CYAN, 0.0), rgba('#7FD8FF', 1.0))
-    args += ['-compose', 'over', '-geometry', geometry(0, y), '-composite']
+    args += composite(0, y)
     args += horizontal_gradient(w - w // 2, 2, rgba('#A98BFF', 1.0), rgba(NEBULA_VIOLET, 0.0))
-    args += ['-compose', 'over', '-geometry', geometry(w // 2, y), '-composite']
+    args += composite(w // 2, y)
     return args
 
 
@@ -402,8 +392,7 @@ def panel_orbits(w, h):
 def main_background(font, out):
     w, h = WINDOW_W, WINDOW_H
     args = gradient(w, h, PANEL_TOP, PANEL_BOTTOM)
-    args += panel_orbits(w, h - BANNER_H) + ['-compose', 'over', '-geometry',
-                                             geometry(0, BANNER_H), '-composite']
+    args += panel_orbits(w, h - BANNER_H) + composite(0, BANNER_H)
     sky = night_sky(w, BANNER_H, seed=20170309, stars=230, flares=9, nebulae=[
         (460, 300, -150, -120, NEBULA_VIOLET, 0.60),
         (330, 200, 110, 10, NEBULA_MAGENTA, 0.22),
@@ -412,23 +401,23 @@ def main_background(font, out):
     sky += planet_rim(w, BANNER_H)
     sky += title_layers(w, BANNER_H, font, '凯途星联', 60, 30)
     sky += subtitle_layers(w, font, '星海征途  即刻启程', 112)
-    args += layer(*sky) + ['-compose', 'over', '-geometry', '+0+0', '-composite']
+    args += layer(*sky) + composite()
     # The banner casts a short shadow on the panel.
     args += layer(*gradient(w, 8, rgba('#0A1438', 0.22), rgba('#0A1438', 0)))
-    args += ['-compose', 'over', '-geometry', geometry(0, BANNER_H), '-composite']
+    args += composite(0, BANNER_H)
     args += accent_rule(w, BANNER_H - 1)
     args += frame_border(w, h)
     convert(args, out)
 
 
-def message_background(font, out):
+def message_background(out):
     w, h, c = MSG_W, MSG_H, MSG_CAPTION
     args = gradient(w, h, PANEL_TOP, PANEL_BOTTOM)
     sky = night_sky(w, c, seed=1150, stars=45, flares=1, nebulae=[
         (260, 120, -90, -50, NEBULA_VIOLET, 0.55),
         (220, 110, 150, -40, NEBULA_CYAN, 0.30),
     ], clear=[(0, 0, 150, c), (240, 0, w, c)])
-    args += layer(*sky) + ['-compose', 'over', '-geometry', '+0+0', '-composite']
+    args += layer(*sky) + composite()
     args += accent_rule(w, c - 1)
     args += frame_border(w, h)
     convert(args, out)
@@ -439,13 +428,13 @@ def tip_icon(out):
     args = ['-size', '32x32', 'xc:none']
     args += layer('-size', '32x32', 'xc:none', '-fill', rgba('#B85A00', 0.35),
                   '-draw', 'circle 16,17.5 16,3', '-blur', '0x1.2')
-    args += ['-compose', 'over', '-geometry', '+0+0', '-composite']
+    args += composite()
     disc = layer(*gradient(32, 32, '#FFCB5C', '#F07F14'),
                  *layer('-size', '32x32', 'xc:none', '-fill', 'white', '-draw', 'circle 16,16 16,2.5'),
-                 '-compose', 'DstIn', '-composite',
+                 *composite(mode='DstIn'),
                  '-fill', 'none', '-stroke', rgba('#C85F06', 0.9), '-strokewidth', '1',
                  '-draw', 'circle 16,16 16,2.8')
-    args += disc + ['-compose', 'over', '-geometry', '+0+0', '-composite']
+    args += disc + composite()
     args += ['-stroke', 'none', '-fill', 'white',
              '-draw', 'roundrectangle 14.2,7.5 17.8,19.5 1.8,1.8',
              '-draw', 'circle 16,23.6 16,21.6']
@@ -457,7 +446,7 @@ def main(out_dir):
     font = cjk_font()
     jobs = [
         ('main_bk.png', lambda p: main_background(font, p)),
-        ('msg_bk.png', lambda p: message_background(font, p)),
+        ('msg_bk.png', message_background),
         ('btn_install.png', lambda p: cta_button(200, 52, 4, p)),
         ('btn_ok.png', lambda p: cta_button(68, 26, 0, p)),
         ('btn_second.png', lambda p: secondary_button(68, 26, p)),
@@ -488,6 +477,7 @@ def main(out_dir):
     for name in os.listdir(out_dir):
         if name.lower().endswith('.png') and name not in drawn:
             os.unlink(os.path.join(out_dir, name))
+
 
 if __name__ == '__main__':
     if len(sys.argv) != 2:

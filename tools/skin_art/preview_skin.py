@@ -22,7 +22,7 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from magick import cjk_font, convert, fail, image_size, MagickError  # noqa: E402
+from magick import cjk_font, composite, convert, fail, image_size, layer, MagickError  # noqa: E402
 
 # Text style bits of the platform's text drawing.
 DT_CENTER, DT_RIGHT, DT_VCENTER, DT_BOTTOM, DT_SINGLELINE = 0x1, 0x2, 0x4, 0x8, 0x20
@@ -231,9 +231,8 @@ class Painter:
                 ph_s, ph_d = (hy, hy) if hy is not None else (mid_sh, mid_dh)
                 if min(pw_s, pw_d, ph_s, ph_d) <= 0:
                     continue
-                self.ops += ['(', path, '-crop', '%dx%d+%d+%d' % (pw_s, ph_s, sx, sy), '+repage',
-                             '-resize', '%dx%d!' % (pw_d, ph_d), ')',
-                             '-geometry', '%+d%+d' % (dx, dy), '-compose', 'over', '-composite']
+                self.ops += layer(path, '-crop', '%dx%d+%d+%d' % (pw_s, ph_s, sx, sy), '+repage',
+                                  '-resize', '%dx%d!' % (pw_d, ph_d)) + composite(dx, dy)
 
     def text(self, control, text, colour, style_default):
         if not text:
@@ -254,14 +253,12 @@ class Painter:
                    ('West', 'South'): 'SouthWest', ('Center', 'South'): 'South',
                    ('East', 'South'): 'SouthEast'}[(horizontal, vertical)]
         escaped = text.replace('\\', '\\\\').replace('%', '%%')
-        layer = ['(', '-size', '%dx%d' % (box[2] - box[0], box[3] - box[1]), 'xc:none',
-                 '-font', self.font_file, '-pointsize', str(size), '-fill', colour,
-                 '-gravity', gravity]
+        args = ['-size', '%dx%d' % (box[2] - box[0], box[3] - box[1]), 'xc:none',
+                '-font', self.font_file, '-pointsize', str(size), '-fill', colour,
+                '-gravity', gravity]
         if bold:
-            layer += ['-stroke', colour, '-strokewidth', '0.35']
-        layer += ['-annotate', '+0+0', escaped, ')']
-        self.ops += layer + ['-geometry', '%+d%+d' % (box[0], box[1]), '-compose', 'over',
-                             '-composite']
+            args += ['-stroke', colour, '-strokewidth', '0.35']
+        self.ops += layer(*args, '-annotate', '+0+0', escaped) + composite(box[0], box[1])
 
     def paint(self, control):
         if not control.visible:
@@ -301,15 +298,15 @@ def render_window(layout_path, art_dir, out, page=0, overrides=None):
                       cjk_font())
     painter.paint(root)
     # The window region: a rectangle with elliptic corners of the "roundcorner" size.
-    region = ['(', '-size', '%dx%d' % (w, h), 'xc:none', '-fill', 'white', '-draw',
-              'roundrectangle 0,0 %d,%d %d,%d' % (w - 1, h - 1, rx // 2, rx // 2), ')',
-              '-compose', 'DstIn', '-composite']
+    region = layer('-size', '%dx%d' % (w, h), 'xc:none', '-fill', 'white', '-draw',
+                   'roundrectangle 0,0 %d,%d %d,%d' % (w - 1, h - 1, rx // 2, rx // 2))
+    region += composite(mode='DstIn')
     convert(['-size', '%dx%d' % (w, h), 'xc:none'] + painter.ops + region, out)
 
 
 def on_desktop(window, out):
     """The window over a plain desktop with a soft shadow, as the shadow window gives it."""
-    convert([window, '(', '+clone', '-background', 'black', '-shadow', '55x7+0+2', ')',
+    convert([window] + layer('+clone', '-background', 'black', '-shadow', '55x7+0+2') + [
              '+swap', '-background', '#5B6B80', '-layers', 'merge', '+repage',
              '-bordercolor', '#5B6B80', '-border', '16'], out)
 
@@ -319,7 +316,7 @@ def states_sheet(art_dir, out):
                     if n.endswith('.png') and n not in ('main_bk.png', 'msg_bk.png'))
     args = ['-background', '#5B6B80']
     for n in strips:
-        args += ['(', os.path.join(art_dir, n), '-bordercolor', '#5B6B80', '-border', '6', ')']
+        args += layer(os.path.join(art_dir, n), '-bordercolor', '#5B6B80', '-border', '6')
     convert(args + ['-append', '-scale', '200%'], out)
 
 
@@ -377,8 +374,8 @@ def main(skin_dir, art_dir, out_dir):
             framed.append(os.path.join(tmp, 'framed-' + name))
             on_desktop(window, framed[-1])
         states_sheet(art_dir, os.path.join(out_dir, 'states.png'))
-        pages = ['('] + framed[:3] + ['-append', ')']
-        boxes = ['('] + framed[3:] + [os.path.join(out_dir, 'states.png'), '-append', ')']
+        pages = layer(*framed[:3], '-append')
+        boxes = layer(*framed[3:], os.path.join(out_dir, 'states.png'), '-append')
         convert(['-background', '#5B6B80'] + pages + boxes + ['-gravity', 'north', '+append'],
                 os.path.join(out_dir, 'overview.png'))
 
