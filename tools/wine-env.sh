@@ -16,11 +16,22 @@ _kelto_wine_create_prefix() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   mkdir -p "$fonts"
   cp -n /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
-  # A crash must end the process, not open a debugger window that waits for a click.
-  local reg="$WINEPREFIX/kelto-setup.reg"
-  cat > "$reg" <<'REG'
-REGEDIT4
+  _kelto_wine_settings || return 1
+  touch "$WINEPREFIX/.kelto-ready"
+}
 
+# The prefix's registry settings. The file is UTF-16 with the version 5 header: regedit reads
+# a REGEDIT4 file in the ANSI code page, which garbles the Chinese face names (a font asked
+# for as "微软雅黑" would then find no Chinese glyphs). A prefix made before a change of these
+# settings takes them when its marker, named after their version, is missing.
+_KELTO_WINE_SETTINGS_MARKER=.kelto-settings-2
+_kelto_wine_settings() {
+  local reg="$WINEPREFIX/kelto-setup.reg"
+  { printf '\xff\xfe'
+    iconv -f UTF-8 -t UTF-16LE <<'REG'
+Windows Registry Editor Version 5.00
+
+; A crash must end the process, not open a debugger window that waits for a click.
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
@@ -36,9 +47,12 @@ REGEDIT4
 "mscoree"=""
 "mshtml"=""
 REG
+  } > "$reg" || return 1
   wine regedit /S "$reg" </dev/null >/dev/null 2>&1 9>&- || return 1
+  # The server regedit started saves the registry as it ends; the persistent one starts
+  # later, once the test drives are linked.
   wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
-  touch "$WINEPREFIX/.kelto-ready"
+  touch "$WINEPREFIX/$_KELTO_WINE_SETTINGS_MARKER"
 }
 
 # Whether a wineserver for this prefix accepts connections.
@@ -69,6 +83,8 @@ kelto_wine_ready() {
   flock 9
   if [ ! -f "$WINEPREFIX/.kelto-ready" ]; then
     _kelto_wine_create_prefix || { echo "wine-run: cannot create the Wine prefix $WINEPREFIX" >&2; exec 9>&-; return 1; }
+  elif [ ! -f "$WINEPREFIX/$_KELTO_WINE_SETTINGS_MARKER" ]; then
+    _kelto_wine_settings || { echo "wine-run: cannot update the settings of $WINEPREFIX" >&2; exec 9>&-; return 1; }
   fi
   if [ -z "${KELTO_WINE_SERVER_UP:-}" ] && ! _kelto_wineserver_up; then
     kelto_wine_start_server

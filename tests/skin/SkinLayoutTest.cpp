@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <initializer_list>
 #include <set>
 #include <string>
 
+#include "DialogTexts.h"
 #include "SkinArchiveTest.h"
 #include "ui/SkinValues.h"
 #include "ui/Utf8.h"
@@ -65,7 +65,7 @@ class LayoutTest : public SkinArchiveTest {
 
   // Each text, drawn on one line in the control's font, fits between its text paddings
   // within `width` (the control's own width when 0).
-  void ExpectFits(const std::wstring& name, std::initializer_list<const wchar_t*> texts,
+  void ExpectFits(const std::wstring& name, const std::vector<const wchar_t*>& texts,
                   int width = 0) {
     const TLayoutElement* e = layout_.Find(name);
     ASSERT_NE(e, nullptr) << Utf8(name);
@@ -227,11 +227,9 @@ TEST_F(InstallWindowLayout, ProgressBarIsTheFiveHundredPixelBarTheProgramFills) 
 
 TEST_F(InstallWindowLayout, LongestTextsFitOnOneLine) {
   // Labels draw a single line: what does not fit is cut off.
-  ExpectFits(L"lb_tip", {L"所需磁盘空间：1000.00MB          可用磁盘空间：1000.00GB",
-                         L"安装目录无效，请选择正确的目录", L"该磁盘剩余空间不足，请选择其他目录安装",
-                         L"该目录权限不足，请选择其他目录安装"});
-  ExpectFits(L"lb_speed", {L"剩余1000.00MB @ 1000.00KB/s", L"100%"});
-  ExpectFits(L"lb_download", {L"下载中", L"安装中"});
+  ExpectFits(L"lb_tip", kFolderTips);
+  ExpectFits(L"lb_speed", kSpeedLines);
+  ExpectFits(L"lb_download", kPhaseLines);
   for (const TLayoutElement& e : layout_.elements()) {
     if ((e.type == L"Button" || e.type == L"Option") && e.Has(L"text")) {
       ExpectFits(e.Attr(L"name"), {e.Attr(L"text").c_str()});
@@ -277,24 +275,19 @@ TEST_F(MessageBoxLayout, TitleAndCloseButtonSitInTheCaption) {
 }
 
 TEST_F(MessageBoxLayout, LongestMessagesAndCaptionsFitOnOneLine) {
-  ExpectFits(L"lb_text", {L"是否退出安装？", L"您已经安装了凯途星联，是否覆盖安装？",
-                          L"未勾选“同意软件许可协议”。", L"连接超时，请检查网络是否正常",
-                          L"文件已损坏，请重新下载！", L"您已经运行了一个星联安装程序。"});
-  ExpectFits(L"lb_title", {L"退出安装", L"提示信息"});
+  ExpectFits(L"lb_text", kMessageTexts);
+  ExpectFits(L"lb_title", kMessageTitles);
   const int margin = 8;  // a button's text needs air on both sides
   const TLayoutElement* ok = layout_.Find(L"btn_ok");
   const TLayoutElement* cancel = layout_.Find(L"btn_cancel");
   ASSERT_TRUE(ok && cancel);
-  ExpectFits(L"btn_ok", {L"确定", L"覆盖安装", L"重试", L"重新下载"},
-             static_cast<int>(ok->item.Width()) - 2 * margin);
-  ExpectFits(L"btn_cancel", {L"取消", L"直接启动", L"退出安装"},
-             static_cast<int>(cancel->item.Width()) - 2 * margin);
+  ExpectFits(L"btn_ok", kOkCaptions, static_cast<int>(ok->item.Width()) - 2 * margin);
+  ExpectFits(L"btn_cancel", kCancelCaptions, static_cast<int>(cancel->item.Width()) - 2 * margin);
   // The code line shares its row with the OK button (the boxes with a code hide cancel).
   const TLayoutElement* code = layout_.Find(L"lb_code");
   ASSERT_NE(code, nullptr);
   const TLayoutElement& row = layout_.at(code->parent);
-  ExpectFits(L"lb_code", {L"code:-2147483648 type:5"},
-             static_cast<int>(row.item.Width() - ok->item.Width()));
+  ExpectFits(L"lb_code", kCodeLines, static_cast<int>(row.item.Width() - ok->item.Width()));
 }
 
 // Rules for both layouts.
