@@ -19,7 +19,7 @@
 namespace skin_testing {
 namespace {
 
-struct TFontSpec {
+struct TLayoutFont {
   std::wstring face;
   int size = 12;
   bool bold = false;
@@ -27,13 +27,13 @@ struct TFontSpec {
 
 // The font as the paint manager makes it: the system's GUI font, with the face, the
 // default character set, the size as a character height and the weight changed.
-win::ScopedFont MakeFont(const TFontSpec& spec) {
+win::ScopedFont MakeFont(const TLayoutFont& wanted) {
   LOGFONTW font = {};
   ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
-  lstrcpynW(font.lfFaceName, spec.face.c_str(), LF_FACESIZE);
+  lstrcpynW(font.lfFaceName, wanted.face.c_str(), LF_FACESIZE);
   font.lfCharSet = DEFAULT_CHARSET;
-  font.lfHeight = -spec.size;
-  if (spec.bold) font.lfWeight += 700;
+  font.lfHeight = -wanted.size;
+  if (wanted.bold) font.lfWeight += 700;
   return win::ScopedFont(::CreateFontIndirectW(&font));
 }
 
@@ -61,16 +61,16 @@ class SkinFonts : public SkinArchiveTest {
     ASSERT_FALSE(fonts_.empty());
   }
 
-  std::vector<TFontSpec> fonts_;
+  std::vector<TLayoutFont> fonts_;
   std::vector<std::wstring> texts_;
 };
 
 TEST_F(SkinFonts, EveryFontHasAGlyphForEveryCharacterOfEveryText) {
   win::ScopedMemoryDC dc(::CreateCompatibleDC(nullptr));
   ASSERT_TRUE(dc.valid());
-  for (const TFontSpec& spec : fonts_) {
-    win::ScopedFont font = MakeFont(spec);
-    ASSERT_TRUE(font.valid()) << SkinUI::WideToUtf8(spec.face);
+  for (const TLayoutFont& wanted : fonts_) {
+    win::ScopedFont font = MakeFont(wanted);
+    ASSERT_TRUE(font.valid()) << SkinUI::WideToUtf8(wanted.face);
     win::ScopedSelectObject selected(dc.get(), font.get());
     for (const std::wstring& text : texts_) {
       std::vector<WORD> glyphs(text.size());
@@ -78,7 +78,7 @@ TEST_F(SkinFonts, EveryFontHasAGlyphForEveryCharacterOfEveryText) {
                                    glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS),
                 GDI_ERROR);
       for (size_t i = 0; i < text.size(); ++i) {
-        EXPECT_NE(glyphs[i], 0xFFFF) << SkinUI::WideToUtf8(spec.face) << " " << spec.size
+        EXPECT_NE(glyphs[i], 0xFFFF) << SkinUI::WideToUtf8(wanted.face) << " " << wanted.size
                                      << " has no glyph for \"" << SkinUI::WideToUtf8(text.substr(i, 1))
                                      << "\" of \"" << SkinUI::WideToUtf8(text) << "\"";
       }
