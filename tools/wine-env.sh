@@ -7,8 +7,6 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 _kelto_tools_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-# Renamed whenever the prefix's settings change, so that existing prefixes get them too.
-_kelto_prefix_stamp=".kelto-ready-2"
 
 # The prefix is set up once, under a lock, so that parallel tests do not race to create it.
 _kelto_wine_create_prefix() {
@@ -18,13 +16,22 @@ _kelto_wine_create_prefix() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   mkdir -p "$fonts"
   cp -n /usr/share/wine/fonts/*.ttf "$fonts"/ 2>/dev/null || true
-  # A crash must end the process, not open a debugger window that waits for a click. Xvfb
-  # runs no window manager, so windows are not "managed": hiding or destroying a managed
-  # window makes Wine wait two seconds for a manager's answer that never comes.
-  local reg="$WINEPREFIX/kelto-setup.reg"
-  cat > "$reg" <<'REG'
-REGEDIT4
+  _kelto_wine_settings || return 1
+  touch "$WINEPREFIX/.kelto-ready"
+}
 
+# The prefix's registry settings. The file is UTF-16 with the version 5 header: regedit reads
+# a REGEDIT4 file in the ANSI code page, which garbles the Chinese face names (a font asked
+# for as "微软雅黑" would then find no Chinese glyphs). A prefix made before a change of these
+# settings takes them when its marker, named after their version, is missing.
+_KELTO_WINE_SETTINGS_MARKER=.kelto-settings-3
+_kelto_wine_settings() {
+  local reg="$WINEPREFIX/kelto-setup.reg"
+  { printf '\xff\xfe'
+    iconv -f UTF-8 -t UTF-16LE <<'REG'
+Windows Registry Editor Version 5.00
+
+; A crash must end the process, not open a debugger window that waits for a click.
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
@@ -40,12 +47,17 @@ REGEDIT4
 "mscoree"=""
 "mshtml"=""
 
+; Xvfb runs no window manager, so windows must not be "managed": hiding or destroying a
+; managed window makes Wine wait two seconds for a manager's answer that never comes.
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
 REG
+  } > "$reg" || return 1
   wine regedit /S "$reg" </dev/null >/dev/null 2>&1 9>&- || return 1
+  # The server regedit started saves the registry as it ends; the persistent one starts
+  # later, once the test drives are linked.
   wineserver -k </dev/null >/dev/null 2>&1 9>&- || true
-  touch "$WINEPREFIX/$_kelto_prefix_stamp"
+  touch "$WINEPREFIX/$_KELTO_WINE_SETTINGS_MARKER"
 }
 
 # Whether a wineserver for this prefix accepts connections.
@@ -74,8 +86,10 @@ kelto_wine_ready() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   exec 9>"$lock"
   flock 9
-  if [ ! -f "$WINEPREFIX/$_kelto_prefix_stamp" ]; then
+  if [ ! -f "$WINEPREFIX/.kelto-ready" ]; then
     _kelto_wine_create_prefix || { echo "wine-run: cannot create the Wine prefix $WINEPREFIX" >&2; exec 9>&-; return 1; }
+  elif [ ! -f "$WINEPREFIX/$_KELTO_WINE_SETTINGS_MARKER" ]; then
+    _kelto_wine_settings || { echo "wine-run: cannot update the settings of $WINEPREFIX" >&2; exec 9>&-; return 1; }
   fi
   if [ -z "${KELTO_WINE_SERVER_UP:-}" ] && ! _kelto_wineserver_up; then
     kelto_wine_start_server
