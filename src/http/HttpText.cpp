@@ -32,6 +32,12 @@ HeaderLine ParseHeaderLine(const char* data, size_t length, std::string* name,
   return HeaderLine::kField;
 }
 
+bool IsStatusLine(const char* data, size_t length) {
+  static const char kPrefix[] = "HTTP/";
+  constexpr size_t kPrefixLength = sizeof(kPrefix) - 1;
+  return data && length >= kPrefixLength && std::string(data, kPrefixLength) == kPrefix;
+}
+
 std::string RangeFrom(uint64_t offset) {
   char text[32];
   std::snprintf(text, sizeof(text), "%llu-", static_cast<unsigned long long>(offset));

@@ -24,6 +24,10 @@ enum class HeaderLine {
 HeaderLine ParseHeaderLine(const char* data, size_t length, std::string* name,
                            std::string* value);
 
+// Whether the line is the status line that opens an answer ("HTTP/1.1 200 OK"): each answer
+// of a redirect chain, and an interim "100 Continue", opens with one.
+bool IsStatusLine(const char* data, size_t length);
+
 // The open-ended byte range from `offset` to the end of the resource: "1024-".
 std::string RangeFrom(uint64_t offset);
 

@@ -39,6 +39,17 @@ TEST(HeaderLines, FieldsEndsAndIgnoredLines) {
   }
 }
 
+// Every answer of a redirect chain opens with a status line; nothing else does.
+TEST(HeaderLines, StatusLines) {
+  for (const char* line : {"HTTP/1.1 302 Found\r\n", "HTTP/1.0 200 OK\r\n", "HTTP/2 200\r\n"}) {
+    EXPECT_TRUE(http_text::IsStatusLine(line, std::strlen(line))) << line;
+  }
+  for (const char* line : {"Content-Length: 5\r\n", "\r\n", "HTTP", "http/1.1 200 OK\r\n", ""}) {
+    EXPECT_FALSE(http_text::IsStatusLine(line, std::strlen(line))) << line;
+  }
+  EXPECT_FALSE(http_text::IsStatusLine(nullptr, 10));
+}
+
 TEST(HeaderLines, RangesAndNames) {
   EXPECT_EQ(http_text::RangeFrom(0), "0-");
   EXPECT_EQ(http_text::RangeFrom(1024), "1024-");
