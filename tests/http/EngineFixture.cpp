@@ -1,10 +1,12 @@
 #include "http/EngineFixture.h"
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include "http/CurlBase.h"
 #include "http/HttpEngine.h"
 #include "runtime/MainThreadTask.h"
+#include "support/TestHttpClient.h"
 
 namespace engine_test {
 
@@ -14,6 +16,24 @@ std::string Pattern(size_t size, unsigned seed) {
     bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xFF);
   }
   return bytes;
+}
+
+uint16_t ClosedPort() {
+  testing_support::EnsureWinsock();
+  testing_support::ScopedSocket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int size = sizeof(address);
+  ::bind(s.get(), reinterpret_cast<sockaddr*>(&address), size);
+  ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &size);
+  return ntohs(address.sin_port);
+}
+
+void ExpectRetryPauses(const std::vector<uint32_t>& starts) {
+  for (size_t i = 1; i < starts.size(); ++i) {
+    EXPECT_GT(starts[i] - starts[i - 1], 500u) << "run " << i + 1;
+  }
 }
 
 void RecordCompletion(void* completion, const std::string& body, int type, int code) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "http/HttpCommand.h"
 #include "support/MessagePump.h"
@@ -21,6 +22,12 @@ namespace engine_test {
 
 // Bytes that differ from one position to the next, so a misplaced byte shows.
 std::string Pattern(size_t size, unsigned seed);
+
+// A port on 127.0.0.1 where nothing listens: the kernel's pick, let go again.
+uint16_t ClosedPort();
+
+// Each run after the first started more than the scheduler's pause after the one before.
+void ExpectRetryPauses(const std::vector<uint32_t>& starts);
 
 // What a command's completion callback received.
 struct Completion {

@@ -14,8 +14,10 @@
 #include "http/HttpMgr.h"
 
 using engine_test::Completion;
+using engine_test::ClosedPort;
 using engine_test::CountingCommand;
 using engine_test::EngineTest;
+using engine_test::ExpectRetryPauses;
 using engine_test::Pattern;
 using testing_support::FaultRule;
 using testing_support::LoggedRequest;
@@ -23,26 +25,6 @@ using testing_support::LoggedRequest;
 namespace {
 
 using HttpCommands = EngineTest;
-
-// A port on 127.0.0.1 where nothing listens: the kernel's pick, let go again.
-uint16_t ClosedPort() {
-  SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int size = sizeof(address);
-  ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-  ::closesocket(s);
-  return ntohs(address.sin_port);
-}
-
-// Each run after the first started more than the scheduler's pause after the one before.
-void ExpectRetryPauses(const std::vector<uint32_t>& starts) {
-  for (size_t i = 1; i < starts.size(); ++i) {
-    EXPECT_GT(starts[i] - starts[i - 1], 500u) << "run " << i + 1;
-  }
-}
 
 TEST_F(HttpCommands, GetDeliversTheBodyInOneRequest) {
   CHttpCommand command;

@@ -1,0 +1,107 @@
+// CHttpDownloadFile: downloads one resource into one local file. It continues a partial file
+// with an open-ended byte range, checks the length the server announces against the size it
+// expects, reports progress and speed once a second, tries each address up to three times,
+// then the backup addresses, and at last makes one more pass through its DNS step, where its
+// own resolver (CDNSThread) looks the primary address's host up.
+//
+// Contract:
+// - User-interface thread only. The creator calls Setup, which joins the download family's
+//   scheduler (HttpEngine.h); the scheduler starts the download when a slot is free. The
+//   creator owns the download; destroying it stops everything, its resolver included.
+// - `onDone` (userData, error type, error code) is called once per Setup: type 0 with code 0
+//   when the file is complete, else the last attempt's error: 1 the local file cannot be
+//   opened (system code), 3 with 2007 the length differs from the expected size, 4 an HTTP
+//   status, 5 a libcurl code (23: the local file could not be written). It may be called
+//   from inside Setup, when the file is complete already or cannot be opened. The callback
+//   may destroy the download. Stop never calls it.
+// - `onProgress` (userData, total, present, bytes per second) follows the first answer's
+//   header and then comes once a second while bytes arrive.
+// - The DNS step connects to the resolved addresses while the requests still name the
+//   original host (Host header, TLS name): `urls` shows the addresses as URLs, but the
+//   transfer keeps the host's name and is only routed to the address.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "http/DNSThread.h"
+#include "http/HttpBase.h"
+#include "http/SpeedSamples.h"
+
+class CHttpDownloadFile : public CHttpBase {
+ public:
+  using DoneCallback = void (*)(void* userData, int type, int code);
+  using ProgressCallback = void (*)(void* userData, uint64_t total, uint64_t present,
+                                    uint32_t bytesPerSecond);
+
+  // A download of the download family (scheduler and workshop as they are now).
+  CHttpDownloadFile();
+  ~CHttpDownloadFile() override;
+
+  // Starts a download of `primary` (then of the ";"-separated `backupUrls`) into
+  // `localPath`. False while a download is under way (nothing changes then) or when the
+  // scheduler refuses it.
+  bool Setup(const std::wstring& backupUrls, const std::wstring& primary,
+             const std::wstring& localPath, uint64_t expectedSize, void* userData,
+             DoneCallback onDone, ProgressCallback onProgress);
+
+  std::wstring GetUrl() const override;
+  void Prepare() override;
+  bool Start() override;
+  // Ends the current run, or the DNS step's wait, without a report.
+  bool Stop() override;
+  void Done(CURLcode code) override;
+  void OnHttpCode(int status) override;
+  void Progress() override;
+  void OnRecieveBytes(int64_t count) override;
+  // The DNS step's outcome: the host and its addresses ("a.b.c.d;a.b.c.d", may be empty).
+  void OnDNSResult(const std::wstring& host, const std::wstring& addresses);
+
+  // Whether the DNS step waits for its resolver.
+  bool resolving() const { return dnsPending_; }
+
+  std::wstring primaryUrl;  // emptied when the DNS step has been used
+  CDNSThread dns;
+  std::wstring localPath;
+  uint64_t expectedSize = 0;  // 0: not known
+  DoneCallback onDone = nullptr;
+  ProgressCallback onProgress = nullptr;
+  void* userData = nullptr;
+  std::vector<std::wstring> urls;  // the front one is in use
+  uint64_t received = 0;           // in the current run
+  uint32_t pendingBytes = 0;       // since the last progress report
+  uint64_t contentLength = 0;      // of the current answer; 0: not known
+  CSpeedSamples speedSamples;
+
+ private:
+  // An address made by the DNS step: the URL with the host's name, and where to connect.
+  struct DnsRoute {
+    std::wstring namedUrl;
+    std::string host;
+    std::string address;
+  };
+
+  // The resolver's report, posted to the user-interface thread; `context` is the download,
+  // which may be gone by then.
+  static void OnResolverAnswer(int elapsed, void* context, const std::string& host,
+                               const std::string& addresses);
+  // Starts the resolver for `host`; false when it cannot run.
+  bool StartResolver(const std::wstring& host);
+  void CancelResolver();
+  // Start could not run the transfer: the download leaves its scheduler and reports.
+  void EndInStart(int type, int code);
+  // The download is over: no address is left, and `onDone` hears how it ended.
+  void Finish(int type, int code);
+  // The run ended cleanly: a file short of the expected size is a broken transfer, a
+  // longer one a length mismatch.
+  void CheckCompleteFile();
+  bool Join();
+  // The task that reports the end when the DNS step cannot go on.
+  void PostDone();
+
+  bool dnsPending_ = false;
+  std::string dnsHost_;
+  std::map<std::wstring, DnsRoute> dnsRoutes_;  // by the address's URL in `urls`
+};
