@@ -109,6 +109,9 @@ std::wstring CHttpDownloadFile::GetUrl() const {
 void CHttpDownloadFile::Prepare() {
   CHttpBase::Prepare();
   if (!curl || !curl->easy) return;
+  // Fewer, larger reads and writes: at libcurl's default of 16 KiB, the worker's turns (each
+  // with its select) cap a loopback transfer under Wine far below what the link carries.
+  curl_easy_setopt(curl->easy, CURLOPT_BUFFERSIZE, static_cast<long>(receiveBufferSize));
   const auto route = dnsRoutes_.find(GetUrl());
   if (route == dnsRoutes_.end()) return;
   // The request keeps the host's name (a virtual-hosted server or CDN needs it in the Host

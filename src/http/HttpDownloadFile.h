@@ -37,6 +37,8 @@ class CHttpDownloadFile : public CHttpBase {
                                     uint32_t bytesPerSecond);
 
   // A download of the download family (scheduler and workshop as they are now).
+  static constexpr long kReceiveBufferSize = 512 * 1024;
+
   CHttpDownloadFile();
   ~CHttpDownloadFile() override;
 
@@ -74,6 +76,9 @@ class CHttpDownloadFile : public CHttpBase {
   uint32_t pendingBytes = 0;       // since the last progress report
   uint64_t contentLength = 0;      // of the current answer; 0: not known
   CSpeedSamples speedSamples;
+  // libcurl's receive buffer for this download: the most each read, and each write to the
+  // file, takes at once.
+  long receiveBufferSize = kReceiveBufferSize;
 
  private:
   // An address made by the DNS step: the URL with the host's name, and where to connect.
