@@ -11,6 +11,7 @@
 #include "http/HttpEngine.h"
 #include "http/HttpLog.h"
 #include "http/HttpMgr.h"
+#include "runtime/FileEx.h"
 #include "runtime/MainThreadTask.h"
 
 using download_rules::ResumeAction;
@@ -58,6 +59,19 @@ int64_t FileSize(const std::wstring& path) {
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
   return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
                               data.nFileSizeLow);
+}
+
+// Cuts the file back to `size` bytes; a missing file is left missing. Logged on failure.
+void CutFile(const std::wstring& path, uint64_t size) {
+  CFileEx file;
+  if (!file.Open(path, DownloadWriteFile::kOpenFlags & ~CFileEx::Create)) return;
+  try {
+    if (file.SeekToEnd() > size) file.SetLength(size);
+    file.Close();
+  } catch (const CFileExException& e) {
+    LOG_FILE(2, L"CHttpDownloadFile: cutting %ls to %lld bytes failed: %d", path.c_str(),
+             static_cast<long long>(size), e.osError);
+  }
 }
 
 void LogLengthMismatch(uint64_t expected, uint64_t actual) {
@@ -225,7 +239,10 @@ void CHttpDownloadFile::OnHttpCode(int status) {
   contentLength = length;
   if (expectedSize != 0 && expectedSize != resumeOffset + contentLength) {
     LogLengthMismatch(expectedSize, resumeOffset + contentLength);
+    // The answer is not the file expected: bytes it already delivered must not be continued.
+    const uint64_t keep = resumeOffset;
     Stop();
+    CutFile(localPath, keep);
     Finish(http_result::kApplication, http_result::kLengthMismatch);
     return;
   }
@@ -261,21 +278,15 @@ void CHttpDownloadFile::Done(CURLcode code) {
     // 2. The same address again.
     LOG_TRACE(2, 0, L"CHttpDownloadFile::Done() 重试.... code:%d errtype:%d  url:%ls ", error.code,
               error.type, address.c_str());
-    retryPending = true;
-    retryTick = ::GetTickCount();
-    if (Join()) return;
-    retryPending = false;
+    if (WaitForRetry()) return;
   } else if (IsTransferError(error) && urls.size() > 1) {
     // 3. The next backup address.
     attempts = 0;
-    retryPending = true;
     urls.erase(urls.begin());
     LOG_TRACE(2, 0,
               L"CHttpDownloadFile::Done() type:%d code:%d  url:%ls 下载失败，尝试使用备用地址:%ls",
               error.type, error.code, address.c_str(), GetUrl().c_str());
-    retryTick = ::GetTickCount();
-    if (Join()) return;
-    retryPending = false;
+    if (WaitForRetry()) return;
   } else if (IsTransferError(error) && !primaryUrl.empty()) {
     // 4. The DNS step: the resolver looks the primary address's host up.
     attempts = 0;
@@ -305,8 +316,7 @@ void CHttpDownloadFile::OnDNSResult(const std::wstring& host, const std::wstring
   if (primaryUrl.empty()) {
     LOG_TRACE(2, 0, L"CHttpDownloadFile::OnDNSResult() 状态不对，忽略 type:%d code:%d  url:%ls ",
               error.type, error.code, GetUrl().c_str());
-    PostDone();
-    urls.clear();
+    FinishLater();
     return;
   }
   // 3. Each address goes to the front, as a URL in place of the primary one.
@@ -320,21 +330,16 @@ void CHttpDownloadFile::OnDNSResult(const std::wstring& host, const std::wstring
   // 4. One more pass: over the addresses, else over the addresses there were.
   if (!host.empty() && !urls.empty()) {
     attempts = 0;
-    retryPending = true;
     LOG_TRACE(2, 0,
               L"CHttpDownloadFile::Done() 重试DNS解析到的ip列表.... type:%d code:%d  url:%ls ",
               error.type, error.code, GetUrl().c_str());
-    retryTick = ::GetTickCount();
     primaryUrl.clear();
-    if (Join()) return;
-    retryPending = false;
+    if (WaitForRetry()) return;
   }
   // 5.
   LOG_TRACE(2, 0, L"CHttpDownloadFile::OnDNSResult() 解析DNS失败 type:%d code:%d  url:%ls ",
             error.type, error.code, GetUrl().c_str());
-  PostDone();
-  urls.clear();
-  dnsRoutes_.clear();
+  FinishLater();
 }
 
 void CHttpDownloadFile::OnResolverAnswer(int elapsed, void* context, const std::string& host,
@@ -381,10 +386,22 @@ void CHttpDownloadFile::Finish(int type, int code) {
   if (onDone) onDone(userData, type, code);
 }
 
-bool CHttpDownloadFile::Join() { return CHttpEngine::JoinDownloadScheduler(this); }
-
-void CHttpDownloadFile::PostDone() {
+void CHttpDownloadFile::FinishLater() {
+  urls.clear();
+  dnsRoutes_.clear();
+  attempts = 0;
   const http_result::Error error = GetError();
   if (onDone)
     PostToMainThread(onDone, userData, static_cast<int>(error.type), static_cast<int>(error.code));
+}
+
+bool CHttpDownloadFile::Join() { return CHttpEngine::JoinDownloadScheduler(this); }
+
+bool CHttpDownloadFile::WaitForRetry() {
+  retryPending = true;
+  retryTick = ::GetTickCount();
+  if (Join()) return true;
+  // Without a scheduler to wait in (the engine is down) the failure is final.
+  retryPending = false;
+  return false;
 }

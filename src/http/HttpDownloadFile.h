@@ -103,8 +103,11 @@ class CHttpDownloadFile : public CHttpBase {
   // longer one a length mismatch.
   void CheckCompleteFile();
   bool Join();
-  // The task that reports the end when the DNS step cannot go on.
-  void PostDone();
+  // Back into the scheduler, which starts the next run after its retry pause; false when
+  // there is no scheduler to go back to.
+  bool WaitForRetry();
+  // As Finish, with the report posted: the DNS step could not go on.
+  void FinishLater();
 
   bool dnsPending_ = false;
   std::string dnsHost_;

@@ -53,20 +53,6 @@ std::string OurIdentifier() {
   return text;
 }
 
-// A UDP socket of the test's own on 127.0.0.1, port chosen by the system.
-ScopedSocket BoundUdpSocket(uint16_t* port) {
-  testing_support::EnsureWinsock();
-  ScopedSocket s(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int size = sizeof(address);
-  ::bind(s.get(), reinterpret_cast<sockaddr*>(&address), size);
-  ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &size);
-  *port = ntohs(address.sin_port);
-  return s;
-}
-
 class DnsResolver : public testing::Test {
  protected:
   void SetUp() override {
@@ -207,7 +193,7 @@ TEST_F(DnsResolver, FailedServerPassesToTheNext) {
 TEST_F(DnsResolver, NoServerAnswers) {
   // A port where nobody listens (the system reports it on the next read) and a silent server.
   uint16_t closedPort = 0;
-  { ScopedSocket gone = BoundUdpSocket(&closedPort); }
+  { ScopedSocket gone = testing_support::BindLoopback(SOCK_DGRAM, &closedPort); }
   Answer(DnsScript("*").Silent());
   resolver_.SetServers("127.0.0.1:" + std::to_string(closedPort) + ";" + server_.Address());
   ASSERT_TRUE(Resolve("dl.kelto.test"));
@@ -261,8 +247,8 @@ TEST_F(DnsResolver, StoppedWhileWaitingReportsNothing) {
 // the same machine, even with the right identifier, is ignored.
 TEST_F(DnsResolver, AnswersFromAnotherAddressAreIgnored) {
   uint16_t serverPort = 0, forgerPort = 0;
-  ScopedSocket server = BoundUdpSocket(&serverPort);
-  ScopedSocket forger = BoundUdpSocket(&forgerPort);
+  ScopedSocket server = testing_support::BindLoopback(SOCK_DGRAM, &serverPort);
+  ScopedSocket forger = testing_support::BindLoopback(SOCK_DGRAM, &forgerPort);
   std::thread fake([&] {
     fd_set readable;
     FD_ZERO(&readable);

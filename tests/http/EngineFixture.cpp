@@ -19,15 +19,9 @@ std::string Pattern(size_t size, unsigned seed) {
 }
 
 uint16_t ClosedPort() {
-  testing_support::EnsureWinsock();
-  testing_support::ScopedSocket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int size = sizeof(address);
-  ::bind(s.get(), reinterpret_cast<sockaddr*>(&address), size);
-  ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &size);
-  return ntohs(address.sin_port);
+  uint16_t port = 0;
+  testing_support::BindLoopback(SOCK_STREAM, &port);
+  return port;
 }
 
 void ExpectRetryPauses(const std::vector<uint32_t>& starts) {

@@ -221,14 +221,19 @@ TEST_F(Downloads, ServerIgnoringTheRange) {
 }
 
 TEST_F(Downloads, LengthThatDiffersFromTheExpectedSize) {
-  // The server announces a wrong length ...
+  // The server announces a wrong length. Whatever its answer delivered before the length
+  // was checked is cut off again: the partial file keeps only the bytes it had.
+  ASSERT_TRUE(testing_support::WriteBinaryFile(partial_, package_.substr(0, 40000)));
   AddRule(FaultRule("/pkg.bin").Times(1).LengthDelta(10));
   CountingDownload wrong;
   ASSERT_TRUE(Run(wrong, L"", Url("/pkg.bin")));
   ExpectEnded(wrong, 3, 2007);
+  EXPECT_TRUE(testing_support::ReadBinaryFile(partial_) == package_.substr(0, 40000))
+      << testing_support::FileSizeOf(partial_) << " bytes";
 
   // ... or the manifest a wrong size: either way one request, no retry.
   reports_ = Reports();
+  ASSERT_TRUE(::DeleteFileW(partial_.c_str()));
   CountingDownload unexpected;
   ASSERT_TRUE(Run(unexpected, L"", Url("/pkg.bin"), kPackageSize + 1));
   ExpectEnded(unexpected, 3, 2007);

@@ -66,6 +66,22 @@ void EnsureWinsock() {
   });
 }
 
+ScopedSocket BindLoopback(int type, uint16_t* port) {
+  EnsureWinsock();
+  *port = 0;
+  ScopedSocket s(::socket(AF_INET, type, 0));
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int size = sizeof(address);
+  if (!s.valid() || ::bind(s.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+      ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    return ScopedSocket();
+  }
+  *port = ntohs(address.sin_port);
+  return s;
+}
+
 std::string HttpReply::Header(const std::string& name) const {
   for (const auto& h : headers) {
     if (SameName(h.first, name)) return h.second;

@@ -55,6 +55,10 @@ using ScopedSocket = win::ScopedHandleT<SOCKET, SocketTraits>;
 // Starts Winsock once for the process; safe to call from any thread, any number of times.
 void EnsureWinsock();
 
+// A socket of `type` (SOCK_STREAM, SOCK_DGRAM) bound to 127.0.0.1 on a port the system picks,
+// written to `port`; invalid (port 0) when that fails.
+ScopedSocket BindLoopback(int type, uint16_t* port);
+
 class TestHttpConnection {
  public:
   // Connects to 127.0.0.1:port; every later wait gives up after `timeoutMs`.
