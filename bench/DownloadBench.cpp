@@ -21,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -220,28 +221,39 @@ int wmain() {
   const std::string smallNarrowUrl = server.Url("/small.bin");
   const std::wstring target = out / L"package.bin";
 
-  // Each run's file goes before the next run starts.
-  auto once = [&](const Measure& m) {
-    ::DeleteFileW(target.c_str());
-    return m;
-  };
   constexpr long kLibcurlDefault = CURL_MAX_WRITE_SIZE;
-  Measure engine, tool, engine16k, poll, gathered;
+  struct Contender {
+    const char* name;
+    std::function<Measure()> run;
+    Measure best;
+  } contenders[] = {
+      {"the engine's download",
+       [&] { return Engine(url, target, size, CHttpDownloadFile::kReceiveBufferSize); }},
+      {"curl.exe's download", [&] { return CurlTool(curlExe, url, target, size); }},
+      {"the engine's 16 KiB download",
+       [&] { return Engine(smallUrl, target, smallSize, kLibcurlDefault); }},
+      {"the poll loop's download",
+       [&] { return PollLoop(smallNarrowUrl, target, smallSize, false); }},
+      {"the poll loop's gathered download",
+       [&] { return PollLoop(smallNarrowUrl, target, smallSize, true); }},
+  };
+  constexpr int kContenders = sizeof(contenders) / sizeof(contenders[0]);
+  // Each round starts with another contender, so that none always runs right after the
+  // same one (the page cache still writing back the file before, say).
   for (int round = 0; round < kRounds; ++round) {
-    const Measure a = once(Engine(url, target, size, CHttpDownloadFile::kReceiveBufferSize));
-    const Measure b = once(CurlTool(curlExe, url, target, size));
-    const Measure c = once(Engine(smallUrl, target, smallSize, kLibcurlDefault));
-    const Measure d = once(PollLoop(smallNarrowUrl, target, smallSize, false));
-    const Measure e = once(PollLoop(smallNarrowUrl, target, smallSize, true));
-    if (a.seconds < 0 || c.seconds < 0) return Fail("the engine's download");
-    if (b.seconds < 0) return Fail("curl.exe's download");
-    if (d.seconds < 0 || e.seconds < 0) return Fail("the poll loop's download");
-    KeepBest(engine, a);
-    KeepBest(tool, b);
-    KeepBest(engine16k, c);
-    KeepBest(poll, d);
-    KeepBest(gathered, e);
+    for (int i = 0; i < kContenders; ++i) {
+      Contender& contender = contenders[(round + i) % kContenders];
+      const Measure m = contender.run();
+      ::DeleteFileW(target.c_str());
+      if (m.seconds < 0) return Fail(contender.name);
+      KeepBest(contender.best, m);
+    }
   }
+  const Measure& engine = contenders[0].best;
+  const Measure& tool = contenders[1].best;
+  const Measure& engine16k = contenders[2].best;
+  const Measure& poll = contenders[3].best;
+  const Measure& gathered = contenders[4].best;
   server.Stop();
   CHttpEngine::ShutdownDownloadFamily();
   CHttpEngine::StopTimer();
