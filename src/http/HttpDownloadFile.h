@@ -12,10 +12,14 @@
 //   when the file is complete, else the last attempt's error: 1 the local file cannot be
 //   opened (system code), 3 with 2007 the length differs from the expected size, 4 an HTTP
 //   status, 5 a libcurl code (23: the local file could not be written). It may be called
-//   from inside Setup, when the file is complete already or cannot be opened. The callback
-//   may destroy the download. Stop never calls it.
+//   from inside Setup, when the file is complete already or cannot be opened; when the DNS
+//   step cannot go on it comes as a posted task. The callback may destroy the download.
+//   Stop never calls it.
 // - `onProgress` (userData, total, present, bytes per second) follows the first answer's
-//   header and then comes once a second while bytes arrive.
+//   header and then comes once a second while bytes arrive; it must not destroy the download.
+// - An answer whose length does not give the expected size is cut off the file again, and a
+//   clean end short of it counts as a broken transfer: the file is only ever reported complete
+//   at exactly the expected size (when one is given).
 // - The DNS step connects to the resolved addresses while the requests still name the
 //   original host (Host header, TLS name): `urls` shows the addresses as URLs, but the
 //   transfer keeps the host's name and is only routed to the address.
@@ -36,9 +40,9 @@ class CHttpDownloadFile : public CHttpBase {
   using ProgressCallback = void (*)(void* userData, uint64_t total, uint64_t present,
                                     uint32_t bytesPerSecond);
 
-  // A download of the download family (scheduler and workshop as they are now).
   static constexpr long kReceiveBufferSize = 512 * 1024;
 
+  // A download of the download family (scheduler and workshop as they are now).
   CHttpDownloadFile();
   ~CHttpDownloadFile() override;
 
