@@ -1,0 +1,57 @@
+// UpdateManifest: the five values of the update manifest, the INI text that the update servers
+// serve as "/qvinstall.txt" (section "Install"), and the platform-free rules around them: how
+// the size text reads, what the temporary INI copy of the manifest holds and where it lies.
+// ManifestReader.h reads a manifest through that copy with the system's profile reader.
+//
+// Contract: plain values and pure functions; any thread. Nothing here touches files or throws.
+// Values are kept as the manifest gives them (cut to kMaxValueChars by the reader); a manifest
+// whose "Url" is empty names no package (HasPackage), and the update module refuses to start
+// a download for it with the application code kNoPackageAddress.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct UpdateManifest {
+  static constexpr const wchar_t* kSection = L"Install";
+  static constexpr const wchar_t* kUrlKey = L"Url";
+  static constexpr const wchar_t* kMirrorKey = L"murl";
+  static constexpr const wchar_t* kSizeKey = L"Size";
+  static constexpr const wchar_t* kDigestKey = L"Md5";
+  static constexpr const wchar_t* kVersionKey = L"Version";
+  // A value is read into a buffer of 2048 characters, so at most 2047 of them arrive.
+  static constexpr size_t kValueBufferChars = 2048;
+  static constexpr size_t kMaxValueChars = kValueBufferChars - 1;
+  // Error type 3 (application): the manifest names no package address, as when a captive
+  // portal answers with its own page instead of the manifest.
+  static constexpr int32_t kNoPackageAddress = 2101;
+
+  // The expected package size from `sizeText`: its leading decimal digits (no sign, no
+  // blanks), 0 when there are none; a number beyond 64 bits stays at the largest value.
+  // 0 means that the download checks no size.
+  uint64_t ExpectedSize() const { return ParseSize(sizeText); }
+  bool HasPackage() const { return !packageUrl.empty(); }
+
+  static uint64_t ParseSize(const std::wstring& text);
+
+  std::wstring packageUrl;      // "Url": primary address of the package
+  std::wstring mirrorUrls;      // "murl": backup addresses, ";"-separated
+  std::wstring sizeText;        // "Size": bytes, decimal text
+  std::wstring packageDigest;   // "Md5": hexadecimal MD5 digest of the package
+  std::wstring packageVersion;  // "Version": goes into the partial file's name
+};
+
+namespace manifest_file {
+
+// "%s\\xwinstall_%d.ini": the temporary INI copy of the manifest in `downloadDir`, named
+// after the low 32 bits of the calendar time in seconds (signed). Never cut short.
+std::wstring TempPath(const std::wstring& downloadDir, int32_t seconds);
+
+// What the temporary copy holds: the byte-order mark FF FE, then the manifest text as
+// UTF-16LE code units, no terminator. A byte-order mark that the text itself starts with
+// (a manifest saved as UTF-8 with a mark) is dropped: behind the file's own mark it would
+// glue itself to the first line and hide the section header from the profile reader.
+std::string Bytes(const std::wstring& text);
+
+}  // namespace manifest_file
