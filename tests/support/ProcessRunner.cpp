@@ -1,23 +1,45 @@
 #include "support/ProcessRunner.h"
 
+#include <thread>
 #include <vector>
 
 namespace testing_support {
 
 namespace {
 
-HANDLE Launch(const std::wstring& commandLine, const std::wstring& workingDir) {
+// Starts the process; with `output` its standard output and error go there (the handle is
+// inherited, so nothing else is).
+HANDLE Launch(const std::wstring& commandLine, const std::wstring& workingDir,
+              HANDLE output = nullptr) {
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
+  if (output) {
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = output;
+    si.hStdError = output;
+  }
   PROCESS_INFORMATION pi = {};
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(0);
-  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
+  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, output ? TRUE : FALSE, 0,
+                        nullptr, workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
     return nullptr;
   }
   ::CloseHandle(pi.hThread);
   return pi.hProcess;
+}
+
+// Waits for the process (ending it at the limit), fills in the result and closes it.
+void Finish(HANDLE process, DWORD timeoutMs, DWORD start, ProcessResult& result) {
+  if (::WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT) {
+    result.timedOut = true;
+    ::TerminateProcess(process, 0xDEAD);
+    ::WaitForSingleObject(process, 5000);
+  }
+  ::GetExitCodeProcess(process, &result.exitCode);
+  result.elapsedMs = ::GetTickCount() - start;
+  ::CloseHandle(process);
 }
 
 }  // namespace
@@ -29,14 +51,37 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
   HANDLE process = Launch(commandLine, workingDir);
   if (!process) return result;
   result.started = true;
-  if (::WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT) {
-    result.timedOut = true;
-    ::TerminateProcess(process, 0xDEAD);
-    ::WaitForSingleObject(process, 5000);
+  Finish(process, timeoutMs, start, result);
+  return result;
+}
+
+ProcessResult RunProcessWithOutput(const std::wstring& commandLine, DWORD timeoutMs) {
+  ProcessResult result;
+  const DWORD start = ::GetTickCount();
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return result;
+  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE process = Launch(commandLine, std::wstring(), writeEnd);
+  // The child holds the only write end now: the pipe ends when the child does.
+  ::CloseHandle(writeEnd);
+  if (!process) {
+    ::CloseHandle(readEnd);
+    return result;
   }
-  ::GetExitCodeProcess(process, &result.exitCode);
-  result.elapsedMs = ::GetTickCount() - start;
-  ::CloseHandle(process);
+  result.started = true;
+  // Read while the child runs, or a full pipe would stall it.
+  std::thread reader([&] {
+    char buffer[4096];
+    DWORD count = 0;
+    while (::ReadFile(readEnd, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+      result.output.append(buffer, count);
+    }
+  });
+  Finish(process, timeoutMs, start, result);
+  reader.join();
+  ::CloseHandle(readEnd);
   return result;
 }
 

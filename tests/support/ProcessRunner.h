@@ -16,12 +16,17 @@ struct ProcessResult {
   bool timedOut = false;
   DWORD exitCode = 0;
   DWORD elapsedMs = 0;
+  std::string output;  // RunProcessWithOutput only
 };
 
 // Runs `commandLine` (application path first, quoted as needed) and waits up to `timeoutMs`;
 // a process still running then is terminated and reported as timed out.
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
                          const std::wstring& workingDir = std::wstring());
+
+// Like RunProcess, with the process's standard output and error collected, as bytes, in
+// `output` (a console program's output through a pipe is fully buffered unless it flushes).
+ProcessResult RunProcessWithOutput(const std::wstring& commandLine, DWORD timeoutMs);
 
 class RunningProcess {
  public:
