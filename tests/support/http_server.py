@@ -401,8 +401,11 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
         for i in range(0, len(data), step):
             if self.server.lifetime.stopping.is_set():
                 raise ConnectionAbortedError('server stopping')
-            self.wfile.write(data[i:i + step])
-            time.sleep(step / rate)
+            piece = data[i:i + step]
+            self.wfile.write(piece)
+            # The piece, not the step: a chunk of the file shorter than a step must not take
+            # a whole step's time, or fast rates come out far too slow.
+            time.sleep(len(piece) / rate)
 
     def _stall(self, seconds):
         """Sleeps; a negative time lasts until the client closes or the server stops."""
