@@ -3,8 +3,8 @@
 // once a second; the module's window takes it when its message arrives, so snapshots stored
 // faster than the window handles them collapse into the newest one.
 //
-// Contract: pure functions on a value that one thread (the user-interface thread) owns.
-// Nothing throws: a value of another shape counts as holding no snapshot.
+// Contract: pure functions on a value that one thread (the user-interface thread) owns and
+// that only Store writes to (another shape would make them throw ProtoValueException).
 #pragma once
 
 #include <cstdint>

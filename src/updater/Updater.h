@@ -72,8 +72,8 @@ class Updater {
 
   HWND helperWindow() const { return helperWindow_.get(); }
   const std::wstring& className() const { return className_; }
-  const std::wstring& downloadDir() const { return downloadDir_; }
   const UpdateManifest& manifest() const { return manifest_; }
+  // The last manifest's text; cleared by Stop.
   const std::wstring& manifestText() const { return manifestText_; }
   bool downloading() const { return downloading_; }
   // "<download folder>\\qvinstaller.exe" and the partial file; empty before a download.

@@ -32,23 +32,4 @@ TEST(ProgressSnapshot, SnapshotsCollapseIntoTheNewest) {
   EXPECT_EQ(again.total, 7);
 }
 
-TEST(ProgressSnapshot, AValueOfAnotherShapeHoldsNone) {
-  ProtoValue progress(42);
-  Progress taken;
-  EXPECT_FALSE(progress_snapshot::Take(progress, &taken));
-  progress = ProtoValue(ProtoValue::kMap);
-  progress[L"process"] = L"text";
-  EXPECT_FALSE(progress_snapshot::Take(progress, &taken));
-  // A value of another shape is replaced by the next snapshot.
-  progress = ProtoValue(L"text");
-  progress_snapshot::Store(progress, 3, 2, 1);
-  ASSERT_TRUE(progress_snapshot::Take(progress, &taken));
-  EXPECT_EQ(taken.complete, 2);
-  // Entries that are no integers read as 0.
-  progress[L"process"][L"total"] = L"many";
-  ASSERT_TRUE(progress_snapshot::Take(progress, &taken));
-  EXPECT_EQ(taken.total, 0);
-  EXPECT_EQ(taken.complete, 0);
-}
-
 }  // namespace

@@ -31,16 +31,6 @@ TEST(ManifestSize, BeyondSixtyFourBitsStaysAtTheLargestValue) {
   EXPECT_EQ(UpdateManifest::ParseSize(L"18446744073709551614x"), UINT64_MAX - 1);
 }
 
-TEST(ManifestValues, ExpectedSizeAndPackage) {
-  UpdateManifest manifest;
-  EXPECT_FALSE(manifest.HasPackage());
-  EXPECT_EQ(manifest.ExpectedSize(), 0u);
-  manifest.sizeText = L"4096 bytes";
-  manifest.packageUrl = L"http://127.0.0.1/qvinstaller.exe";
-  EXPECT_TRUE(manifest.HasPackage());
-  EXPECT_EQ(manifest.ExpectedSize(), 4096u);
-}
-
 TEST(ManifestFile, TempPathNamesTheSecondsAsASignedNumber) {
   EXPECT_EQ(manifest_file::TempPath(L"D:\\dl", 1700000000), L"D:\\dl\\xwinstall_1700000000.ini");
   // The low 32 bits of a calendar time past 2038 read as a negative number.

@@ -65,20 +65,6 @@ TEST_F(UpdaterManifest, EachModuleHasAHelperWindowOfItsOwn) {
   EXPECT_TRUE(server_.Requests().empty());
 }
 
-// The deployment's two addresses are the default; the module only needs them in order.
-TEST_F(UpdaterManifest, DefaultAddressesAreTheDeploymentsTwo) {
-  Updater updater(dl_.path(), &listener_, 0);
-  ASSERT_EQ(updater.manifestUrls.size(), 2u);
-  EXPECT_NE(updater.manifestUrls[0], updater.manifestUrls[1]);
-  EXPECT_EQ(updater.manifestUrlCount, 2);
-  EXPECT_EQ(updater.nextUrlIndex, 0);
-  for (const std::wstring& url : updater.manifestUrls) {
-    EXPECT_EQ(url.substr(url.size() - 14), L"/qvinstall.txt") << url;
-  }
-  // Without its window the module starts nothing: nothing could be reported.
-  EXPECT_FALSE(updater.Start());
-}
-
 // A libcurl failure on the first address (three tries), then the second answers: one
 // manifest report, of success, and the download goes on from there.
 TEST_F(UpdaterManifest, FirstAddressFailingThenTheSecond) {
@@ -98,6 +84,9 @@ TEST_F(UpdaterManifest, FirstAddressFailingThenTheSecond) {
   EXPECT_TRUE(FinishedWith(0, 0, L""));
   EXPECT_TRUE(testing_support::ReadBinaryFile(PackageFile()) == package_);
   EXPECT_EQ(updater->nextUrlIndex, 2);
+  EXPECT_EQ(updater->manifest().packageUrl, server_.WideUrl("/pkg.bin"));
+  EXPECT_EQ(updater->manifest().ExpectedSize(), kPackageSize);
+  EXPECT_EQ(updater->manifestText().substr(0, 11), L"[Install]\r\n");
 }
 
 // Both fail: the second address's error is reported, and no download starts.
