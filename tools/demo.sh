@@ -12,7 +12,13 @@ kelto_harness_up "$win_dir" || exit 1
 
 demo=$(mktemp -d "$(cd "$win_dir" && pwd)/demo.XXXXXX")
 server_pid=""
-trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; rm -rf "$demo"' EXIT
+# Replaces the harness's own exit trap, so it brings the harness down itself.
+demo_down() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
+  rm -rf "$demo"
+  kelto_harness_down
+}
+trap demo_down EXIT
 mkdir -p "$demo/root" "$demo/dl"
 package="$demo/root/qvinstaller.exe"
 cp "$win_dir/demo_game/qvinstaller.exe" "$package"
