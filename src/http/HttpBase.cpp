@@ -1,14 +1,42 @@
 #include "http/HttpBase.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "http/AnsiText.h"
 #include "http/CurlWorkshop.h"
 #include "http/HttpMgr.h"
 #include "http/HttpText.h"
 
-CHttpBase::CHttpBase(CHttpMgr* owner, CCurlWorkshop* workshop)
-    : owner(owner), workshop(workshop), result(ProtoValue::kMap) {}
+namespace {
 
-CHttpBase::~CHttpBase() { CHttpBase::Stop(); }
+// Every request alive in the process, so that a family going down can take its scheduler and
+// workshop out of requests that are not in its task list at that moment (an idle request
+// still points at the scheduler it was made for). User-interface thread only.
+std::vector<CHttpBase*>& LiveRequests() {
+  static std::vector<CHttpBase*>* const requests = new std::vector<CHttpBase*>();
+  return *requests;
+}
+
+}  // namespace
+
+CHttpBase::CHttpBase(CHttpMgr* owner, CCurlWorkshop* workshop)
+    : owner(owner), workshop(workshop), result(ProtoValue::kMap) {
+  LiveRequests().push_back(this);
+}
+
+CHttpBase::~CHttpBase() {
+  CHttpBase::Stop();
+  auto& live = LiveRequests();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+void CHttpBase::ForgetEngineParts(const CHttpMgr* scheduler, const CCurlWorkshop* gone) {
+  for (CHttpBase* request : LiveRequests()) {
+    if (request->owner == scheduler) request->owner = nullptr;
+    if (request->workshop == gone) request->workshop = nullptr;
+  }
+}
 
 void CHttpBase::Prepare() {
   if (!curl) return;

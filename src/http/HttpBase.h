@@ -44,6 +44,10 @@ class CHttpBase {
 
   virtual std::wstring GetUrl() const { return url; }
   virtual ~CHttpBase();
+
+  // A family is going down: no request may keep pointing at its scheduler or workshop, also
+  // those that are not in the scheduler's task list right now.
+  static void ForgetEngineParts(const CHttpMgr* scheduler, const CCurlWorkshop* workshop);
   // Sets up the transfer object's easy handle for GetUrl(), `method` and `resumeOffset`.
   virtual void Prepare();
   // Starts a run unless one is going on (then false).

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "http/CurlWorkshop.h"
+#include "http/HttpBase.h"
 #include "http/HttpMgr.h"
 #include "runtime/Logging.h"
 
@@ -55,6 +56,7 @@ bool StartFamily(Family& family) {
 }
 
 void ShutdownFamily(Family& family) {
+  CHttpBase::ForgetEngineParts(family.scheduler.get(), family.workshop.get());
   if (family.workshop) {
     family.workshop->StopThread(INFINITE);
     family.workshop->Cleanup();

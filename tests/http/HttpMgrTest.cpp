@@ -236,6 +236,19 @@ TEST_F(Scheduler, ShutdownLeavesTasksToTheirCreators) {
   PumpMessagesFor(100);
   EXPECT_EQ(done.calls, 0);
 
+  // A request that was made for the family but never joined it lets it go too: stopping and
+  // destroying it after the shut-down must not reach the destroyed scheduler.
+  {
+    ASSERT_TRUE(CHttpEngine::StartCommandFamily());
+    auto idle = std::make_unique<CHttpCommand>();
+    EXPECT_EQ(idle->owner, CHttpEngine::CommandScheduler());
+    CHttpEngine::ShutdownCommandFamily();
+    EXPECT_EQ(idle->owner, nullptr);
+    EXPECT_EQ(idle->workshop, nullptr);
+    EXPECT_TRUE(idle->Stop());
+    idle.reset();
+  }
+
   // Start-up again brings a fresh family.
   ASSERT_TRUE(CHttpEngine::StartCommandFamily());
   CHttpCommand again;
