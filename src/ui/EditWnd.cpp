@@ -12,49 +12,19 @@
 
 namespace SkinUI {
 
-namespace {
-
-constexpr const wchar_t* kSelfProperty = L"WndX";
-
-WNDPROC g_editProc = nullptr;  // the platform's "Edit" procedure
-
-HINSTANCE ModuleInstance() {
-  HINSTANCE instance = CWindowHostUI::GetInstance();
-  return instance ? instance : ::GetModuleHandleW(nullptr);
-}
-
-}  // namespace
-
-bool CEditWnd::RegisterSuperclass() {
-  static const bool registered = [] {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    if (!::GetClassInfoExW(nullptr, L"Edit", &wc)) return false;
-    g_editProc = wc.lpfnWndProc;
-    wc.lpfnWndProc = &CEditWnd::WindowProc;
-    wc.hInstance = ModuleInstance();
-    wc.lpszClassName = kClassName;
-    return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
-}
-
 CEditWnd* CEditWnd::Open(CEditUI* owner) {
   CWindowHostUI* manager = owner ? owner->GetManager() : nullptr;
-  if (!manager || !manager->GetPaintWindow() || !RegisterSuperclass()) return nullptr;
+  if (!manager || !manager->GetPaintWindow()) return nullptr;
   auto* edit = new CEditWnd(owner);
-  const RECT pos = edit->CalcPos();
   DWORD style = WS_CHILD | ES_AUTOHSCROLL | owner->editStyle_;
   if (owner->IsPasswordMode()) style |= ES_PASSWORD;
-  const HWND window = ::CreateWindowExW(0, kClassName, nullptr, style, pos.left, pos.top,
-                                        pos.right - pos.left, pos.bottom - pos.top,
-                                        manager->GetPaintWindow(), nullptr, ModuleInstance(),
-                                        edit);
+  const HWND window =
+      edit->Create(manager->GetPaintWindow(), nullptr, style, 0, edit->CalcPos());
   if (!window) {
+    // A failed creation leaves the object with us; from now on the window owns it.
     delete edit;
     return nullptr;
   }
-  edit->ownedByWindow_ = true;
   // Filling the box is not a change the user made: no "textchanged" for it.
   ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(manager->GetFont(owner->GetFont())),
                  TRUE);
@@ -89,36 +59,6 @@ void CEditWnd::Reposition() {
                  pos.bottom - pos.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK CEditWnd::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                      LPARAM lParam) {
-  CEditWnd* self = nullptr;
-  if (message == WM_NCCREATE) {
-    self = static_cast<CEditWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = window;
-    ::SetPropW(window, kSelfProperty, self);
-  } else {
-    self = static_cast<CEditWnd*>(::GetPropW(window, kSelfProperty));
-  }
-  if (!self) return ::CallWindowProcW(g_editProc, window, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    const LRESULT result = ::CallWindowProcW(g_editProc, window, message, wParam, lParam);
-    ::RemovePropW(window, kSelfProperty);
-    self->window_ = nullptr;
-    self->OnFinalMessage();
-    return result;
-  }
-  try {
-    return self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    // Nothing may unwind through the platform's code.
-    return ::CallWindowProcW(g_editProc, window, message, wParam, lParam);
-  }
-}
-
-LRESULT CEditWnd::CallSuper(UINT message, WPARAM wParam, LPARAM lParam) {
-  return ::CallWindowProcW(g_editProc, window_, message, wParam, lParam);
-}
-
 LRESULT CEditWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_KILLFOCUS:
@@ -147,7 +87,7 @@ LRESULT CEditWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
-  return CallSuper(message, wParam, lParam);
+  return CWindowWnd::HandleMessage(message, wParam, lParam);
 }
 
 void CEditWnd::OnTextChanged() {
@@ -170,7 +110,7 @@ LRESULT CEditWnd::OnColorRequest(HDC dc) {
   return reinterpret_cast<LRESULT>(brush_.get());
 }
 
-void CEditWnd::OnFinalMessage() {
+void CEditWnd::OnFinalMessage(HWND) {
   if (CEditUI* owner = owner_) {
     owner_ = nullptr;
     owner->editWnd_ = nullptr;
@@ -178,7 +118,7 @@ void CEditWnd::OnFinalMessage() {
     CWindowHostUI* manager = owner->GetManager();
     if (manager && manager->GetFocus() == owner) manager->SetFocus(nullptr);
   }
-  if (ownedByWindow_) delete this;
+  delete this;
 }
 
 }  // namespace SkinUI

@@ -1,8 +1,8 @@
 // CEditWnd: the native edit box that a CEditUI opens over its text area while it has the
-// focus. It superclasses the platform's "Edit" class as "EditWnd", copies every change of its
-// text to the control and sends "textchanged", sends "return" for the Return key, answers
-// the colour requests the paint manager reflects back to it, and closes itself when it loses
-// the keyboard focus.
+// focus. A CWindowWnd that superclasses the platform's "Edit" class as "EditWnd", it copies
+// every change of its text to the control and sends "textchanged", sends "return" for the
+// Return key, answers the colour requests the paint manager reflects back to it, and closes
+// itself when it loses the keyboard focus.
 //
 // Contract: user-interface thread. The window owns this object: it is deleted at the
 // window's final message, after which the owning control is told (unless it detached
@@ -13,18 +13,18 @@
 #include <windows.h>
 
 #include "runtime/Win32Handles.h"
+#include "ui/WindowWnd.h"
 
 namespace SkinUI {
 
 class CEditUI;
 
-class CEditWnd {
+class CEditWnd : public CWindowWnd {
  public:
   // Opens, shows and focuses the native edit box for `owner`, which must have a manager
   // with a window; null when it cannot be made.
   static CEditWnd* Open(CEditUI* owner);
 
-  HWND GetHWND() const { return window_; }
   // The owner is going away: no more calls to it. The caller then destroys the window.
   void Detach() { owner_ = nullptr; }
   // Follows the owner's position.
@@ -32,24 +32,23 @@ class CEditWnd {
 
   static constexpr const wchar_t* kClassName = L"EditWnd";
 
+ protected:
+  const wchar_t* GetWindowClassName() const override { return kClassName; }
+  const wchar_t* GetSuperClassName() const override { return L"Edit"; }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void OnFinalMessage(HWND window) override;
+
  private:
   explicit CEditWnd(CEditUI* owner) : owner_(owner) {}
-  ~CEditWnd() = default;
+  ~CEditWnd() override = default;
 
-  static bool RegisterSuperclass();
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT CallSuper(UINT message, WPARAM wParam, LPARAM lParam);
   void OnTextChanged();
   LRESULT OnColorRequest(HDC dc);
-  void OnFinalMessage();
   RECT CalcPos() const;
 
-  HWND window_ = nullptr;
   CEditUI* owner_;
   win::ScopedBrush brush_;
   bool initializing_ = true;
-  bool ownedByWindow_ = false;  // set once the window exists; its final message deletes us
 };
 
 }  // namespace SkinUI

@@ -70,6 +70,24 @@ void CWindowHostUI::Init(HWND window) {
   AddUnique(Hosts(), this);
 }
 
+void CWindowHostUI::DetachWindow() {
+  RemoveItem(Hosts(), this);
+  StopAllTimers();
+  if (mouseCapture_) ReleaseCapture();
+  // Every control tells the manager it goes, which forgets focus, hover and names with it.
+  CControlUI* root = root_;
+  root_ = nullptr;
+  postPaint_.clear();
+  delete root;
+  DeleteCleanupQueue();
+  asyncNotify_.clear();
+  tooltip_.reset();
+  if (paintDC_) ::ReleaseDC(paintWindow_, paintDC_);
+  paintDC_ = nullptr;
+  resources_.SetPaintDC(nullptr);
+  paintWindow_ = nullptr;
+}
+
 SIZE CWindowHostUI::GetClientSize() const {
   RECT client = {};
   if (paintWindow_) ::GetClientRect(paintWindow_, &client);

@@ -40,6 +40,10 @@ class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
 
   // Takes the window and its device context; the manager joins message pre-translation.
   void Init(HWND window);
+  // The window is being destroyed: deletes the control tree and the controls awaiting
+  // deletion, stops the timers, gives the device context back and leaves pre-translation.
+  // Resources (images, fonts, settings) stay until the manager is destroyed.
+  void DetachWindow();
   HWND GetPaintWindow() const { return paintWindow_; }
   HDC GetPaintDC() const { return paintDC_; }
   POINT GetMousePos() const { return lastMouse_; }
