@@ -14,8 +14,8 @@
 
 #include "BenchSupport.h"
 #include "MainWindowSkin.h"
-#include "TestTreeBuilder.h"
 #include "ui/ControlUI.h"
+#include "ui/DialogBuilder.h"
 #include "ui/WindowHostUI.h"
 
 using namespace SkinUI;
@@ -26,7 +26,7 @@ using bench_support::Surface;
 namespace {
 
 std::wstring ManyControls() {
-  std::wstring text = L"<VerticalLayout>";
+  std::wstring text = L"<Window><VerticalLayout>";
   for (int row = 0; row < 200; ++row) {
     text += L"<HorizontalLayout height=\"20\" childpadding=\"2\" padding=\"1,1,1,1\">";
     for (int column = 0; column < 8; ++column) {
@@ -34,7 +34,12 @@ std::wstring ManyControls() {
     }
     text += L"</HorizontalLayout>";
   }
-  return text + L"</VerticalLayout>";
+  return text + L"</VerticalLayout></Window>";
+}
+
+CControlUI* Build(const wchar_t* layout, CWindowHostUI& host) {
+  CDialogBuilder builder;
+  return builder.Create(layout, nullptr, nullptr, &host);
 }
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -54,7 +59,7 @@ int main() {
   {
     Surface target(nullptr), source(nullptr);
     CWindowHostUI host;
-    host.AttachDialog(testing_support::BuildTree(testing_support::kMainWindowMarkup, host));
+    host.AttachDialog(Build(testing_support::kMainWindowMarkup, host));
     host.GetRoot()->SetPos(window);
     host.GetRoot()->DoPaint(target.dc, window);  // images are decoded once, up front
     const double blit = Median(51, [&] {
@@ -71,7 +76,7 @@ int main() {
   // A layout pass over a large tree against visiting its controls.
   {
     CWindowHostUI host;
-    host.AttachDialog(testing_support::BuildTree(ManyControls().c_str(), host));
+    host.AttachDialog(Build(ManyControls().c_str(), host));
     CControlUI* root = host.GetRoot();
     int visited = 0;
     const double walk = Median(51, [&] {
@@ -102,7 +107,7 @@ int main() {
     CWindowHostUI host;
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&host));
     host.Init(hwnd);
-    host.AttachDialog(testing_support::BuildTree(testing_support::kMainWindowMarkup, host));
+    host.AttachDialog(Build(testing_support::kMainWindowMarkup, host));
     // Shown, with the pointer over it, as when a player moves the mouse.
     ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     ::UpdateWindow(hwnd);

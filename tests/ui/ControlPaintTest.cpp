@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "MainWindowSkin.h"
 #include "TestCanvas.h"
 #include "TestHostWindow.h"
-#include "TestTreeBuilder.h"
 #include "ui/ButtonUI.h"
+#include "ui/DialogBuilder.h"
 #include "ui/ProgressUI.h"
 
 using namespace SkinUI;
@@ -27,9 +28,12 @@ class PaintTest : public testing::Test {
   void SetUp() override { ASSERT_TRUE(testing_support::InstallMainWindowSkin()); }
   void TearDown() override { testing_support::RemoveMainWindowSkin(); }
 
-  // Builds `markup`, lays it out over `area` and paints `paint` (all of it by default).
+  // Builds the controls of `markup` as the children of a layout's window, lays them out over
+  // `area` and paints `paint` (all of it by default).
   CControlUI* Paint(const wchar_t* markup, const RECT& area, const RECT* paint = nullptr) {
-    CControlUI* root = testing_support::BuildTree(markup, host_);
+    const std::wstring layout = L"<Window>" + std::wstring(markup) + L"</Window>";
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(layout.c_str(), nullptr, nullptr, &host_);
     if (!root) return nullptr;
     host_.AttachDialog(root);
     root->SetPos(area);

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "TestHostWindow.h"
-#include "TestTreeBuilder.h"
 #include "ui/ButtonUI.h"
 #include "ui/ContainerUI.h"
 #include "ui/ControlFactory.h"
+#include "ui/DialogBuilder.h"
 #include "ui/EditUI.h"
 #include "ui/LabelUI.h"
 #include "ui/OptionUI.h"
@@ -20,7 +20,6 @@
 #include "ui/VerticalLayoutUI.h"
 
 using namespace SkinUI;
-using testing_support::BuildTree;
 using testing_support::NotifyRecorder;
 
 namespace {
@@ -29,7 +28,8 @@ namespace {
 class TreeTest : public testing::Test {
  protected:
   CControlUI* Attach(const wchar_t* markup) {
-    CControlUI* root = BuildTree(markup, host_);
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(markup, nullptr, nullptr, &host_);
     if (root) host_.AttachDialog(root);
     return root;
   }
@@ -55,10 +55,10 @@ std::shared_ptr<bool> WatchDestruction(CControlUI* control) {
 }  // namespace
 
 TEST_F(TreeTest, PosThenWidthAndHeightGiveTheFloatingOffsetAndSize) {
-  Attach(LR"(<Container>
+  Attach(LR"(<Window><Container>
     <Button name="a" float="true" pos="177,237,0,0" width="184" height="44" />
     <Button name="b" float="true" pos="488,0,513,23" />
-  </Container>)");
+  </Container></Window>)");
   CControlUI* a = host_.FindControl(L"a");
   EXPECT_EQ(a->GetFixedXY().cx, 177);
   EXPECT_EQ(a->GetFixedXY().cy, 237);
@@ -185,9 +185,9 @@ TEST_F(TreeTest, ContainersOwnAndOrderTheirChildren) {
 }
 
 TEST_F(TreeTest, TabLayoutShowsOnePageAndKeepsItsSelectionThroughChanges) {
-  Attach(LR"(<TabLayout name="tb">
+  Attach(LR"(<Window><TabLayout name="tb">
     <VerticalLayout name="p0" /><VerticalLayout name="p1" /><VerticalLayout name="p2" />
-  </TabLayout>)");
+  </TabLayout></Window>)");
   auto* tab = Find<CTabLayoutUI>(L"tb", L"TabLayout");
   NotifyRecorder recorder(host_);
   EXPECT_EQ(tab->GetCurSel(), 0);
@@ -216,17 +216,18 @@ TEST_F(TreeTest, TabLayoutShowsOnePageAndKeepsItsSelectionThroughChanges) {
 }
 
 TEST_F(TreeTest, SelectedIdPicksTheFirstPage) {
-  Attach(LR"(<TabLayout name="tb" selectedid="1"><Control name="a" /><Control name="b" /></TabLayout>)");
+  Attach(LR"(<Window><TabLayout name="tb" selectedid="1"><Control name="a" /><Control name="b" />
+    </TabLayout></Window>)");
   EXPECT_EQ(Find<CTabLayoutUI>(L"tb", L"TabLayout")->GetCurSel(), 1);
   EXPECT_FALSE(host_.FindControl(L"a")->IsVisible());
   EXPECT_TRUE(host_.FindControl(L"b")->IsVisible());
 }
 
 TEST_F(TreeTest, OptionsOfAGroupAreSelectedOneAtATime) {
-  Attach(LR"(<Container>
+  Attach(LR"(<Window><Container>
     <Option name="o1" group="g" selected="true" /><Option name="o2" group="g" />
     <Option name="check" />
-  </Container>)");
+  </Container></Window>)");
   auto* o1 = Find<COptionUI>(L"o1", L"Option");
   auto* o2 = Find<COptionUI>(L"o2", L"Option");
   ASSERT_NE(host_.GetOptionGroup(L"g"), nullptr);
@@ -266,7 +267,8 @@ TEST_F(TreeTest, OptionsOfAGroupAreSelectedOneAtATime) {
 }
 
 TEST_F(TreeTest, NamesBelongToTheFirstControlAndAreForgottenWithIt) {
-  Attach(LR"(<Container name="root"><Label name="x" text="1" /><Label name="x" text="2" /></Container>)");
+  Attach(LR"(<Window><Container name="root"><Label name="x" text="1" /><Label name="x" text="2" />
+    </Container></Window>)");
   CControlUI* first = host_.FindControl(L"x");
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->GetText(), L"1");
@@ -282,7 +284,10 @@ TEST(TreeDeletion, DelayedDeletionDetachesAtOnceAndDeletesLater) {
   std::shared_ptr<bool> destroyed;
   {
     CWindowHostUI host;
-    host.AttachDialog(BuildTree(LR"(<Container name="root"><Button name="b" /></Container>)", host));
+    CDialogBuilder builder;
+    host.AttachDialog(builder.Create(
+        LR"(<Window><Container name="root"><Button name="b" /></Container></Window>)", nullptr,
+        nullptr, &host));
     CControlUI* button = host.FindControl(L"b");
     destroyed = WatchDestruction(button);
     host.SetFocus(button);
@@ -334,8 +339,8 @@ TEST_F(TreeTest, LabelsAndButtonsWithoutAHeightTakeTheirFontsHeight) {
 }
 
 TEST_F(TreeTest, VirtualWindowNamesStampNotifications) {
-  Attach(LR"(<Container><VerticalLayout virtualwnd="page"><Button name="b" /></VerticalLayout>
-    <Button name="outside" /></Container>)");
+  Attach(LR"(<Window><Container><VerticalLayout virtualwnd="page"><Button name="b" /></VerticalLayout>
+    <Button name="outside" /></Container></Window>)");
   NotifyRecorder recorder(host_);
   host_.SendNotify(host_.FindControl(L"b"), L"click");
   host_.SendNotify(host_.FindControl(L"outside"), L"click");
@@ -345,7 +350,7 @@ TEST_F(TreeTest, VirtualWindowNamesStampNotifications) {
 }
 
 TEST_F(TreeTest, SenderHooksSeeNotificationsBeforeListeners) {
-  Attach(LR"(<Container><Button name="b" /></Container>)");
+  Attach(LR"(<Window><Container><Button name="b" /></Container></Window>)");
   CControlUI* button = host_.FindControl(L"b");
   std::wstring order;
   button->OnNotify.Add([&order](TControlNotify& n) {

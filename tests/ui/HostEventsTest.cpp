@@ -12,6 +12,7 @@
 #include "TestCanvas.h"
 #include "ui/EditUI.h"
 #include "ui/ButtonUI.h"
+#include "ui/DialogBuilder.h"
 #include "ui/OptionUI.h"
 #include "ui/TabLayoutUI.h"
 
@@ -419,10 +420,11 @@ TEST(LayeredWindow, BackgroundTransparentWindowsPaintThroughTheLayeredPath) {
     ASSERT_NE(window.hwnd(), nullptr);
     testing_support::NotifyRecorder recorder(window.host());
     window.host().SetBackgroundTransparent(true);
-    window.host().AttachDialog(testing_support::BuildTree(
-        LR"(<Container name="root" bkcolor="#FF336699"><Button name="b" float="true"
-              pos="10,10,60,40" normalimage="btn_n.png" /></Container>)",
-        window.host()));
+    SkinUI::CDialogBuilder builder;
+    window.host().AttachDialog(builder.Create(
+        LR"(<Window><Container name="root" bkcolor="#FF336699"><Button name="b" float="true"
+              pos="10,10,60,40" normalimage="btn_n.png" /></Container></Window>)",
+        nullptr, nullptr, &window.host()));
     ::ShowWindow(window.hwnd(), SW_SHOWNOACTIVATE);
     ::UpdateWindow(window.hwnd());
     window.Pump(20);

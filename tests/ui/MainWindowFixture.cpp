@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "ui/DialogBuilder.h"
 #include "ui/TabLayoutUI.h"
 
 namespace testing_support {
@@ -24,7 +25,8 @@ void MainWindowTest::SetUp() {
   ASSERT_NE(window_->hwnd(), nullptr);
   BYTE keys[256] = {};
   ::SetKeyboardState(keys);
-  SkinUI::CControlUI* root = BuildTree(kMainWindowMarkup, host());
+  SkinUI::CDialogBuilder builder;
+  SkinUI::CControlUI* root = builder.Create(kMainWindowMarkup, nullptr, nullptr, &host());
   ASSERT_NE(root, nullptr);
   ASSERT_TRUE(host().AttachDialog(root));
   recorder_ = std::make_unique<NotifyRecorder>(host());

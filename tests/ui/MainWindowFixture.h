@@ -16,7 +16,6 @@
 
 #include "MainWindowSkin.h"
 #include "TestHostWindow.h"
-#include "TestTreeBuilder.h"
 #include "ui/ControlUI.h"
 
 namespace testing_support {
