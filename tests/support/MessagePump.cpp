@@ -39,4 +39,28 @@ HWND FindOwnMessageWindow(const wchar_t* className) {
   return nullptr;
 }
 
+HWND FindShownWindowOf(DWORD processId, const wchar_t* className) {
+  struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    HWND found;
+  } search = {processId, className, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        wchar_t name[64] = L"";
+        ::GetClassNameW(window, name, 64);
+        if (owner != s->processId || ::lstrcmpW(name, s->className) != 0 ||
+            !::IsWindowVisible(window)) {
+          return TRUE;
+        }
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 }  // namespace testing_support

@@ -21,4 +21,7 @@ void PumpMessagesFor(DWORD ms);
 // the same time have windows of the same class, which a plain FindWindowEx would return.
 HWND FindOwnMessageWindow(const wchar_t* className);
 
+// A visible top-level window of class `className` that process `processId` shows, or null.
+HWND FindShownWindowOf(DWORD processId, const wchar_t* className);
+
 }  // namespace testing_support

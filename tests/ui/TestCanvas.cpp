@@ -1,6 +1,10 @@
 #include "TestCanvas.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <vector>
+
+#include "support/PngWriter.h"
 
 namespace testing_support {
 
@@ -34,6 +38,26 @@ uint32_t TestCanvas::Pixel(int x, int y) const {
 void TestCanvas::Fill(uint32_t color) {
   ::GdiFlush();
   for (int i = 0; i < width_ * height_; ++i) bits_[i] = color;
+}
+
+bool TestCanvas::CopyFromScreen(int x, int y) {
+  HDC screen = ::GetDC(nullptr);
+  if (!screen) return false;
+  const bool copied = ::BitBlt(dc_, 0, 0, width_, height_, screen, x, y, SRCCOPY) != FALSE;
+  ::ReleaseDC(nullptr, screen);
+  ::GdiFlush();
+  return copied;
+}
+
+bool TestCanvas::SavePng(const std::wstring& path) const {
+  ::GdiFlush();
+  std::vector<uint32_t> rgba(static_cast<size_t>(width_) * height_);
+  for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = (bits_[i] << 8) | 0xFF;
+  const std::string png = EncodePng(width_, height_, rgba);
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return false;
+  const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+  return std::fclose(file) == 0 && written;
 }
 
 int TestCanvas::CountDiffering(const RECT& rect, uint32_t color, bool inside) const {

@@ -1,12 +1,14 @@
-// Test helper: a 32-bit top-down DIB section selected into a memory DC, to draw into and
-// read back pixel by pixel.
+// Test helper: a 32-bit top-down DIB section selected into a memory DC, to draw into, to copy
+// the screen into, to read back pixel by pixel and to save as a PNG file.
 //
-// Contract: the test's thread; owns the DC and the bitmap. Pixels are 0xAARRGGBB.
+// Contract: the test's thread; owns the DC and the bitmap. Pixels are 0xAARRGGBB. Failures
+// come back as false.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 namespace testing_support {
 
@@ -23,6 +25,10 @@ class TestCanvas {
   uint32_t Pixel(int x, int y) const;
   uint32_t Rgb(int x, int y) const { return Pixel(x, y) & 0xFFFFFF; }
   void Fill(uint32_t color);
+  // Copies the screen's pixels from (x, y) on, as the display shows them (screenshots).
+  bool CopyFromScreen(int x, int y);
+  // Writes the colours as an opaque PNG file; the folder must exist.
+  bool SavePng(const std::wstring& path) const;
   // The number of pixels inside (or, with inside false, outside) `rect` that differ from
   // `color` in their colour bytes.
   int CountDiffering(const RECT& rect, uint32_t color, bool inside = true) const;

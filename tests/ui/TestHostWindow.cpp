@@ -1,5 +1,7 @@
 #include "TestHostWindow.h"
 
+#include <algorithm>
+
 #include "ui/ControlUI.h"
 #include "ui/DibSection.h"
 
@@ -158,6 +160,42 @@ void NotifyRecorder::Clear() {
   notifications.clear();
 }
 
+// --- KeyPressRecorder -----------------------------------------------------------------------
+
+namespace {
+
+std::vector<WPARAM>& PressedKeys() {
+  static std::vector<WPARAM> keys;
+  return keys;
+}
+
+}  // namespace
+
+KeyPressRecorder::KeyPressRecorder() {
+  PressedKeys().clear();
+  hook_ = ::SetWindowsHookExW(WH_GETMESSAGE, Hook, nullptr, ::GetCurrentThreadId());
+}
+
+KeyPressRecorder::~KeyPressRecorder() {
+  if (hook_) ::UnhookWindowsHookEx(hook_);
+  PressedKeys().clear();
+}
+
+bool KeyPressRecorder::Pressed(WPARAM virtualKey) const {
+  const std::vector<WPARAM>& keys = PressedKeys();
+  return std::find(keys.begin(), keys.end(), virtualKey) != keys.end();
+}
+
+LRESULT CALLBACK KeyPressRecorder::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* msg = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_KEYDOWN) {
+    PressedKeys().push_back(msg->wParam);
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// --- Shell -------------------------------------------------------------------------------
+
 bool StartShell(const std::wstring& command) {
   std::wstring line = L"Z:\\bin\\sh -c \"" + command + L"\"";
   STARTUPINFOW startup = {};
@@ -170,6 +208,22 @@ bool StartShell(const std::wstring& command) {
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   return true;
+}
+
+bool StartXdotool(const std::wstring& title, const std::wstring& commands) {
+  return StartShell(L"xdotool search --sync --onlyvisible --name '" + title + L"' " + commands);
+}
+
+std::wstring XdotoolKeys(const std::wstring& keys) {
+  // A key whose press closed its window (Escape in a dialog) never had its release
+  // delivered, and Wine takes it for held down, which swallows its next press: each key is
+  // released first.
+  return L"keyup --window %1 " + keys + L" key --window %1 " + keys;
+}
+
+std::wstring XdotoolClick(POINT point) {
+  return L"mousemove --window %1 " + std::to_wstring(point.x) + L" " + std::to_wstring(point.y) +
+         L" click 1";
 }
 
 }  // namespace testing_support

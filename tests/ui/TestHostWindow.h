@@ -85,10 +85,35 @@ class NotifyRecorder : public SkinUI::INotifyUI {
   SkinUI::CWindowHostUI& host_;
 };
 
+// Records the keys pressed (WM_KEYDOWN) that the test's thread takes from its queue, in
+// whatever loop, before anything handles them. One recorder at a time.
+class KeyPressRecorder {
+ public:
+  KeyPressRecorder();
+  ~KeyPressRecorder();
+  KeyPressRecorder(const KeyPressRecorder&) = delete;
+  KeyPressRecorder& operator=(const KeyPressRecorder&) = delete;
+
+  bool Pressed(WPARAM virtualKey) const;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  HHOOK hook_ = nullptr;
+};
+
 // Starts `command` with the Unix shell Wine maps to Z:\bin\sh (used for xdotool, which
 // moves the X server's real pointer and keyboard) and returns at once: Wine does not report
 // the end of a Unix process, so callers wait for the command's effect instead. False when it
 // could not be started.
 bool StartShell(const std::wstring& command);
+
+// Starts xdotool on the visible window titled `title` (waiting for it to appear): `commands`
+// refer to the window as %1, e.g. L"mousemove --window %1 10 20 click 1".
+bool StartXdotool(const std::wstring& title, const std::wstring& commands);
+// The xdotool commands that click the left button at `point` of the window's client area.
+std::wstring XdotoolClick(POINT point);
+// The xdotool commands that press `keys` on the window (key names separated by blanks,
+// e.g. L"Escape Return").
+std::wstring XdotoolKeys(const std::wstring& keys);
 
 }  // namespace testing_support

@@ -1,0 +1,108 @@
+// The install window's layout, "InstallPackages.xml", loaded by the window base from the
+// installer's skin archive into a real window: the controls the install dialog looks up,
+// the caption over the banner, the shadow around the 540 x 355 window, and screenshots of
+// its three pages in build/win/screenshots.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "Screenshot.h"
+#include "TestDialog.h"
+#include "TestHostWindow.h"
+#include "support/MessagePump.h"
+#include "ui/SkinStorage.h"
+#include "ui/TabLayoutUI.h"
+#include "ui/WndShadow.h"
+
+using testing_support::PumpMessagesUntil;
+using testing_support::TestDialog;
+
+namespace {
+
+RECT WindowRect(HWND window) {
+  RECT r = {};
+  ::GetWindowRect(window, &r);
+  return r;
+}
+
+TEST(InstallWindow, TheLayoutLoadsFromTheSkinArchiveWithEveryControlTheDialogNeeds) {
+  SkinUI::CWindowHostUI::SetInstance(::GetModuleHandleW(nullptr));
+  SkinUI::CWndShadow::Initialize(::GetModuleHandleW(nullptr));
+  SkinUI::CSkinStorage::CloseSkinArchive();
+  TestDialog dialog(L"InstallPackages.xml");
+  const std::wstring title = L"安装凯途星联" + std::to_wstring(::GetCurrentProcessId());
+  ASSERT_NE(dialog.CreateDialogWindow(title), nullptr);
+  const HWND window = dialog.GetHWND();
+  dialog.ShowWindow(true, true);
+  ::UpdateWindow(window);
+  // The archive came from the resource and stays for every later window.
+  EXPECT_EQ(SkinUI::CSkinStorage::GetSkinArchive(), L"membuffer");
+  EXPECT_NE(SkinUI::CSkinStorage::GetSkinArchiveHandle(), nullptr);
+
+  const RECT bounds = WindowRect(window);
+  EXPECT_EQ(bounds.right - bounds.left, 540);
+  EXPECT_EQ(bounds.bottom - bounds.top, 355);
+  struct Expected {
+    const wchar_t* name;
+    const wchar_t* className;
+  } const controls[] = {
+      {L"tb_main", L"TabLayoutUI"},       {L"btn_install", L"ButtonUI"},
+      {L"opt_agree", L"OptionUI"},        {L"btn_agreement", L"ButtonUI"},
+      {L"btn_free", L"ButtonUI"},         {L"edit_input", L"EditUI"},
+      {L"btn_select", L"ButtonUI"},       {L"lb_tip", L"LabelUI"},
+      {L"btn_install2", L"ButtonUI"},     {L"lb_download", L"LabelUI"},
+      {L"lb_speed", L"LabelUI"},          {L"pro_InstallProgress", L"ProgressUI"},
+      {L"btn_min", L"ButtonUI"},          {L"btn_close", L"ButtonUI"},
+  };
+  for (const Expected& c : controls) {
+    SkinUI::CControlUI* control = dialog.Find(c.name);
+    ASSERT_NE(control, nullptr) << testing::PrintToString(std::wstring(c.name));
+    EXPECT_STREQ(control->GetClass(), c.className);
+  }
+  EXPECT_EQ(dialog.Find(L"pro_InstallProgress")->GetFixedWidth(), 500);
+
+  // The banner drags the window; the system buttons on it stay buttons.
+  const auto hit = [&](int x, int y) {
+    POINT p = {x, y};
+    ::ClientToScreen(window, &p);
+    return ::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+  };
+  EXPECT_EQ(hit(270, 100), HTCAPTION);
+  EXPECT_EQ(hit(500, 11), HTCLIENT);
+  EXPECT_EQ(hit(525, 11), HTCLIENT);
+  EXPECT_EQ(hit(270, 250), HTCLIENT);
+
+  // A 540 x 355 dialog gets a 568 x 383 shadow 14 pixels up and left of it.
+  ASSERT_NE(dialog.GetShadow(), nullptr);
+  const HWND shadow = dialog.GetShadow()->GetHWND();
+  ASSERT_TRUE(PumpMessagesUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }, 3000));
+  const RECT around = WindowRect(shadow);
+  EXPECT_EQ(around.left, bounds.left - 14);
+  EXPECT_EQ(around.top, bounds.top - 14);
+  EXPECT_EQ(around.right - around.left, 568);
+  EXPECT_EQ(around.bottom - around.top, 383);
+
+  // The three pages as the screen shows them.
+  auto* pages = static_cast<SkinUI::CTabLayoutUI*>(dialog.Find(L"tb_main")->GetInterface(L"TabLayout"));
+  ASSERT_NE(pages, nullptr);
+  const char* const names[] = {"install_start", "install_folder", "install_progress"};
+  for (int page = 0; page < 3; ++page) {
+    SCOPED_TRACE(names[page]);
+    pages->SelectItem(page);
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    testing_support::PumpMessagesFor(400);
+    const auto screen = testing_support::CaptureWindow(window, 14);
+    ASSERT_NE(screen, nullptr);
+    EXPECT_TRUE(testing_support::SaveScreenshot(*screen, names[page]));
+    const int unlike = testing_support::CountUnlikePixels(
+        *screen, 14, dialog.GetPaintManager().GetOffscreenBitmap(), 8);
+    // Only the corners cut round by the window region.
+    EXPECT_GE(unlike, 4);
+    EXPECT_LE(unlike, 4 * 8 * 8);
+  }
+}
+
+}  // namespace
