@@ -4,10 +4,13 @@
 #include <objbase.h>
 #include <ole2.h>
 
+#include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "http/HttpEngine.h"
 #include "runtime/CommandLineOptions.h"
 #include "runtime/MainThreadTask.h"
+#include "ui/SkinStorage.h"
+#include "ui/WindowHostUI.h"
 #include "ui/WndShadow.h"
 
 const wchar_t* const CInstallerApp::kMutexName = L"qvxw_install_20170309";
@@ -39,7 +42,7 @@ int CInstallerApp::Run() {
 
   // 3. Instance handle for the UI framework, then the window shadow. Without layered
   //    windows the dialogs simply go without a shadow.
-  //    Seam: the skin resources' SetInstance is wired by its own change.
+  SkinUI::CWindowHostUI::SetInstance(instance_);
   SkinUI::CWndShadow::Initialize(instance_);
 
   // 4. One instance at a time.
@@ -86,8 +89,11 @@ bool CInstallerApp::AcquireSingleInstance() {
 }
 
 void CInstallerApp::ShowAlreadyRunning() {
-  // Seam: the skinned message box ("您已经运行了一个星联安装程序。", title "提示信息") arrives
-  // with the message box dialog.
+  CMsgBoxDlg::TOptions options;
+  options.title = L"提示信息";
+  options.text = L"您已经运行了一个星联安装程序。";
+  options.showCancel = false;
+  CMsgBoxDlg::Run(nullptr, options);
 }
 
 void CInstallerApp::StartServices() {
@@ -122,7 +128,11 @@ int CInstallerApp::MessageLoop() {
 
 void CInstallerApp::Shutdown() {
   StartupSettings& settings = StartupSettings::Get();
-  // 12.1 Seam: close the cached skin archive once the skin resources land.
+  // 12.1 The skin archive the windows kept open.
+  if (SkinUI::CWindowHostUI::IsSkinArchiveCached() &&
+      SkinUI::CSkinStorage::GetSkinArchiveHandle()) {
+    SkinUI::CSkinStorage::CloseSkinArchive();
+  }
   // 12.2 Dialog pointer, heartbeat, task window, engine.
   settings.mainDialog = nullptr;
   if (settings.heartbeatTimer) {

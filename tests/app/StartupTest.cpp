@@ -12,6 +12,7 @@
 #include "support/MessagePump.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
+#include "TestHostWindow.h"
 
 using testing_support::ProcessResult;
 using testing_support::Quoted;
@@ -56,19 +57,46 @@ TEST(StartupSettings, OptionsSetGameNumberHiddenModeAndLauncherStart) {
   EXPECT_EQ(stopped.gameIdOption, 5);
 }
 
-// The installer started while another instance holds the mutex ends at once with code 0,
-// in hidden mode and interactively alike.
-TEST(SingleInstance, SecondInstanceExitsAtOnceWithZero) {
+// The installer started while another instance holds the mutex ends with code 0: at once in
+// hidden mode; interactively once the player has read the box that says so.
+TEST(SingleInstance, SecondInstanceSaysSoAndExitsWithZero) {
   HANDLE first = ::CreateMutexW(nullptr, FALSE, CInstallerApp::kMutexName);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS))
       << "another installer is running on this machine";
 
-  for (const wchar_t* args : {L" -h", L" -h -i 30", L""}) {
+  for (const wchar_t* args : {L" -h", L" -h -i 30"}) {
     ProcessResult r = RunProcess(Quoted(InstallerPath()) + args, 20000);
     ASSERT_TRUE(r.started) << "cannot start " << testing::PrintToString(InstallerPath());
     EXPECT_FALSE(r.timedOut) << "second instance kept running";
     EXPECT_EQ(r.exitCode, 0u);
+  }
+
+  {
+    testing_support::RunningProcess second(Quoted(InstallerPath()));
+    ASSERT_TRUE(second.started());
+    HWND box = nullptr;
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+      box = testing_support::FindShownWindowOf(second.id(), L"keltoim");
+      return box != nullptr;
+    }, 20000)) << "no message box";
+    wchar_t title[64] = L"";
+    ::GetWindowTextW(box, title, 64);
+    EXPECT_STREQ(title, L"提示信息");
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
+    RECT bounds = {}, work = {};
+    ::GetWindowRect(box, &bounds);
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(bounds.right - bounds.left, 280);
+    EXPECT_EQ(bounds.left, work.left + (work.right - work.left - 280) / 2);
+    EXPECT_EQ(bounds.top, work.top + (work.bottom - work.top - 115) / 2);
+    // It waits for the player.
+    DWORD exitCode = 0;
+    EXPECT_FALSE(second.Wait(500, &exitCode));
+    // OK, alone at the right end of the bottom row: the cancel button is hidden.
+    ASSERT_TRUE(testing_support::StartXdotool(title, testing_support::XdotoolClick(POINT{236, 94})));
+    EXPECT_TRUE(second.Wait(20000, &exitCode)) << "the box did not end the second instance";
+    EXPECT_EQ(exitCode, 0u);
   }
 
   // The first instance's mutex is untouched by the second's start and exit.
