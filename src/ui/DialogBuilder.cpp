@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <utility>
 #include <vector>
 
 #include "ui/ContainerUI.h"
@@ -39,49 +40,69 @@ const wchar_t* ResourceName(const wchar_t* layout) {
   return MAKEINTRESOURCEW(static_cast<WORD>(ParseInt(layout)));
 }
 
+// The "Window" attributes, by the kind of value each takes.
+using SizeSetter = void (CWindowHostUI::*)(int cx, int cy);
+using RectSetter = void (CWindowHostUI::*)(const RECT& rect);
+using BoolSetter = void (CWindowHostUI::*)(bool on);
+using ColorSetter = void (CWindowHostUI::*)(uint32_t color);
+
+const std::pair<const wchar_t*, SizeSetter> kSizeSettings[] = {
+    {L"size", &CWindowHostUI::SetInitSize},
+    {L"roundcorner", &CWindowHostUI::SetRoundCorner},
+    {L"shadowcorner", &CWindowHostUI::SetShadowCorner},
+    {L"mininfo", &CWindowHostUI::SetMinInfo},
+    {L"maxinfo", &CWindowHostUI::SetMaxInfo},
+    {L"sizegrip", &CWindowHostUI::SetSizeGrip},
+};
+const std::pair<const wchar_t*, RectSetter> kRectSettings[] = {
+    {L"sizebox", &CWindowHostUI::SetSizeBox},
+    {L"caption", &CWindowHostUI::SetCaptionRect},
+    {L"shadowborder", &CWindowHostUI::SetShadowBorder},
+};
+const std::pair<const wchar_t*, BoolSetter> kBoolSettings[] = {
+    {L"showdirty", &CWindowHostUI::SetShowUpdateRect},
+    {L"bktrans", &CWindowHostUI::SetBackgroundTransparent},
+    {L"shadow", &CWindowHostUI::SetShadowWanted},
+    {L"selfshadow", &CWindowHostUI::SetSelfShadow},
+};
+const std::pair<const wchar_t*, ColorSetter> kColorSettings[] = {
+    {L"disabledfontcolor", &CWindowHostUI::SetDefaultDisabledColor},
+    {L"defaultfontcolor", &CWindowHostUI::SetDefaultFontColor},
+    {L"linkfontcolor", &CWindowHostUI::SetDefaultLinkFontColor},
+    {L"linkhoverfontcolor", &CWindowHostUI::SetDefaultLinkHoverFontColor},
+    {L"selectedcolor", &CWindowHostUI::SetDefaultSelectedBkColor},
+};
+
+// Finds `name` in `settings` and hands `apply` its setter; false when it is not there.
+template <typename Setter, size_t N, typename Apply>
+bool ApplySetting(const std::pair<const wchar_t*, Setter> (&settings)[N], const wchar_t* name,
+                  Apply apply) {
+  for (const auto& setting : settings) {
+    if (!Is(name, setting.first)) continue;
+    apply(setting.second);
+    return true;
+  }
+  return false;
+}
+
 void ApplyWindowAttribute(CWindowHostUI& manager, const wchar_t* name, const wchar_t* value) {
-  const TSize size = ParseSize(value);
-  const RECT rect = ToRECT(ParseRect(value));
-  if (Is(name, L"size")) {
-    manager.SetInitSize(size.cx, size.cy);
-  } else if (Is(name, L"sizebox")) {
-    manager.SetSizeBox(rect);
-  } else if (Is(name, L"caption")) {
-    manager.SetCaptionRect(rect);
-  } else if (Is(name, L"roundcorner")) {
-    manager.SetRoundCorner(size.cx, size.cy);
-  } else if (Is(name, L"shadowcorner")) {
-    manager.SetShadowCorner(size.cx, size.cy);
-  } else if (Is(name, L"mininfo")) {
-    manager.SetMinInfo(size.cx, size.cy);
-  } else if (Is(name, L"maxinfo")) {
-    manager.SetMaxInfo(size.cx, size.cy);
-  } else if (Is(name, L"sizegrip")) {
-    manager.SetSizeGrip(size.cx, size.cy);
-  } else if (Is(name, L"showdirty")) {
-    manager.SetShowUpdateRect(ParseBool(value));
-  } else if (Is(name, L"alpha")) {
+  const bool applied =
+      ApplySetting(kSizeSettings, name,
+                   [&](SizeSetter set) {
+                     const TSize size = ParseSize(value);
+                     (manager.*set)(size.cx, size.cy);
+                   }) ||
+      ApplySetting(kRectSettings, name,
+                   [&](RectSetter set) { (manager.*set)(ToRECT(ParseRect(value))); }) ||
+      ApplySetting(kBoolSettings, name,
+                   [&](BoolSetter set) { (manager.*set)(ParseBool(value)); }) ||
+      ApplySetting(kColorSettings, name,
+                   [&](ColorSetter set) { (manager.*set)(ParseColor(value)); });
+  if (applied) return;
+  if (Is(name, L"alpha")) {
     manager.SetTransparent(ParseInt(value));
-  } else if (Is(name, L"bktrans")) {
-    manager.SetBackgroundTransparent(ParseBool(value));
-  } else if (Is(name, L"shadow")) {
-    manager.SetShadowWanted(ParseBool(value));
-  } else if (Is(name, L"selfshadow")) {
-    manager.SetSelfShadow(ParseBool(value));
-  } else if (Is(name, L"shadowborder")) {
-    manager.SetShadowBorder(rect);
   } else if (Is(name, L"shadowimage")) {
     manager.SetShadowImage(value);
-  } else if (Is(name, L"disabledfontcolor")) {
-    manager.SetDefaultDisabledColor(ParseColor(value));
-  } else if (Is(name, L"defaultfontcolor")) {
-    manager.SetDefaultFontColor(ParseColor(value));
-  } else if (Is(name, L"linkfontcolor")) {
-    manager.SetDefaultLinkFontColor(ParseColor(value));
-  } else if (Is(name, L"linkhoverfontcolor")) {
-    manager.SetDefaultLinkHoverFontColor(ParseColor(value));
-  } else if (Is(name, L"selectedcolor")) {
-    manager.SetDefaultSelectedBkColor(ParseColor(value));
   }
 }
 
