@@ -33,6 +33,8 @@ class CMsgBoxDlg : public SkinUI::WindowImplBase {
   };
 
   CMsgBoxDlg(const std::wstring& text, const std::wstring& title, const std::wstring& code);
+  // Only for a box whose Create failed: one with a window is deleted by its final message.
+  ~CMsgBoxDlg() override;
 
   // Creates a box as a pop-up owned by `owner` (or none) whose window text is the title,
   // centres it, applies the captions and visibility, shows it focused and runs it modally.
@@ -61,8 +63,6 @@ class CMsgBoxDlg : public SkinUI::WindowImplBase {
   bool HandleDefaultKey(WPARAM key) override;
 
  private:
-  ~CMsgBoxDlg() override;
-
   SkinUI::CControlUI* cancelButton_ = nullptr;
   SkinUI::CControlUI* okButton_ = nullptr;
   SkinUI::CControlUI* closeButton_ = nullptr;
