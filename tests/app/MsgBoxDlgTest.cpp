@@ -14,12 +14,10 @@
 
 #include "LoopSteps.h"
 #include "Screenshot.h"
+#include "SkinWindowFixture.h"
 #include "TestHostWindow.h"
 #include "app/MsgBoxDlg.h"
 #include "ui/ControlUI.h"
-#include "ui/SkinStorage.h"
-#include "ui/WindowHostUI.h"
-#include "ui/WndShadow.h"
 
 using SkinUI::CControlUI;
 using testing_support::RunInLoop;
@@ -27,21 +25,9 @@ using testing_support::When;
 
 namespace {
 
-class MessageBoxTest : public testing::Test {
+class MessageBoxTest : public testing_support::SkinWindowTest {
  protected:
-  static void SetUpTestSuite() {
-    SkinUI::CWindowHostUI::SetInstance(::GetModuleHandleW(nullptr));
-    SkinUI::CWndShadow::Initialize(::GetModuleHandleW(nullptr));
-  }
-  static void TearDownTestSuite() { SkinUI::CSkinStorage::CloseSkinArchive(); }
-  void TearDown() override { testing_support::StopLoopSteps(); }
-
-  // A title no other window on the display has, for xdotool.
-  static std::wstring UniqueTitle() {
-    static int serial = 0;
-    return L"KeltoBox" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++serial);
-  }
+  static std::wstring UniqueTitle() { return SkinWindowTest::UniqueTitle(L"KeltoBox"); }
 
   // Runs a box; `step` runs inside its modal loop once the box shows, laid out. A box still
   // open after 30 s is closed with 99, which no test expects.

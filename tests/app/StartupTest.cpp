@@ -75,11 +75,8 @@ TEST(SingleInstance, SecondInstanceSaysSoAndExitsWithZero) {
   {
     testing_support::RunningProcess second(Quoted(InstallerPath()));
     ASSERT_TRUE(second.started());
-    HWND box = nullptr;
-    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
-      box = testing_support::FindShownWindowOf(second.id(), L"keltoim");
-      return box != nullptr;
-    }, 20000)) << "no message box";
+    const HWND box = testing_support::WaitForShownWindowOf(second.id(), L"keltoim");
+    ASSERT_NE(box, nullptr) << "no message box";
     wchar_t title[64] = L"";
     ::GetWindowTextW(box, title, 64);
     EXPECT_STREQ(title, L"提示信息");

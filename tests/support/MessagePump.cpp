@@ -39,6 +39,8 @@ HWND FindOwnMessageWindow(const wchar_t* className) {
   return nullptr;
 }
 
+namespace {
+
 HWND FindShownWindowOf(DWORD processId, const wchar_t* className) {
   struct Search {
     DWORD processId;
@@ -61,6 +63,15 @@ HWND FindShownWindowOf(DWORD processId, const wchar_t* className) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+}  // namespace
+
+HWND WaitForShownWindowOf(DWORD processId, const wchar_t* className, DWORD limitMs) {
+  HWND window = nullptr;
+  PumpMessagesUntil([&] { return (window = FindShownWindowOf(processId, className)) != nullptr; },
+                    limitMs);
+  return window;
 }
 
 }  // namespace testing_support

@@ -21,7 +21,8 @@ void PumpMessagesFor(DWORD ms);
 // the same time have windows of the same class, which a plain FindWindowEx would return.
 HWND FindOwnMessageWindow(const wchar_t* className);
 
-// A visible top-level window of class `className` that process `processId` shows, or null.
-HWND FindShownWindowOf(DWORD processId, const wchar_t* className);
+// Dispatches this thread's messages until process `processId` shows a top-level window of
+// class `className`, and returns it; null when none shows within `limitMs`.
+HWND WaitForShownWindowOf(DWORD processId, const wchar_t* className, DWORD limitMs = 20000);
 
 }  // namespace testing_support

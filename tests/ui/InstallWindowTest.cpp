@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Screenshot.h"
+#include "SkinWindowFixture.h"
 #include "TestDialog.h"
 #include "TestHostWindow.h"
 #include "support/MessagePump.h"
@@ -28,12 +29,11 @@ RECT WindowRect(HWND window) {
   return r;
 }
 
-TEST(InstallWindow, TheLayoutLoadsFromTheSkinArchiveWithEveryControlTheDialogNeeds) {
-  SkinUI::CWindowHostUI::SetInstance(::GetModuleHandleW(nullptr));
-  SkinUI::CWndShadow::Initialize(::GetModuleHandleW(nullptr));
-  SkinUI::CSkinStorage::CloseSkinArchive();
+using InstallWindowTest = testing_support::SkinWindowTest;
+
+TEST_F(InstallWindowTest, TheLayoutLoadsFromTheSkinArchiveWithEveryControlTheDialogNeeds) {
   TestDialog dialog(L"InstallPackages.xml");
-  const std::wstring title = L"安装凯途星联" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring title = UniqueTitle(L"安装凯途星联");
   ASSERT_NE(dialog.CreateDialogWindow(title), nullptr);
   const HWND window = dialog.GetHWND();
   dialog.ShowWindow(true, true);

@@ -11,12 +11,12 @@
 #include <string>
 
 #include "LoopSteps.h"
+#include "SkinWindowFixture.h"
 #include "TestDialog.h"
 #include "TestHostWindow.h"
 #include "support/MessagePump.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
-#include "ui/SkinStorage.h"
 #include "ui/WndShadow.h"
 
 using SkinUI::CControlUI;
@@ -50,20 +50,11 @@ constexpr const wchar_t* kPlainLayout = LR"(<Window size="240,120" caption="0,0,
   </VerticalLayout>
 </Window>)";
 
-class WindowImplBaseTest : public testing::Test {
+class WindowImplBaseTest : public testing_support::SkinWindowTest {
  protected:
-  static void SetUpTestSuite() {
-    SkinUI::CWindowHostUI::SetInstance(::GetModuleHandleW(nullptr));
-    SkinUI::CWndShadow::Initialize(::GetModuleHandleW(nullptr));
-  }
-  static void TearDownTestSuite() { SkinUI::CSkinStorage::CloseSkinArchive(); }
-  void TearDown() override { testing_support::StopLoopSteps(); }
-
   // A shown dialog with a title of its own, painted once.
   std::unique_ptr<TestDialog> Open(const wchar_t* layout) {
-    static int serial = 0;
-    title_ = L"KeltoDialog" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-             std::to_wstring(++serial);
+    title_ = UniqueTitle(L"KeltoDialog");
     auto dialog = std::make_unique<TestDialog>(layout);
     if (!dialog->CreateDialogWindow(title_)) return nullptr;
     dialog->ShowWindow(true, true);
@@ -191,8 +182,12 @@ TEST_F(WindowImplBaseTest, TheMinimiseButtonMinimisesAndTheShadowFollows) {
   EXPECT_TRUE(PumpMessagesUntil([&] { return ::IsIconic(window) != FALSE; }, 15000));
   EXPECT_EQ(dialog->Count(L"click:btn_min"), 1);
   EXPECT_FALSE(::IsWindowVisible(shadow));
+  // Restored, the shadow comes back around the window (it is put in place when the window
+  // repaints, just after it shows again).
   ::ShowWindow(window, SW_RESTORE);
-  EXPECT_TRUE(PumpMessagesUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }, 5000));
+  EXPECT_TRUE(PumpMessagesUntil([&] {
+    return ::IsWindowVisible(shadow) && WindowRect(shadow) == Inflated(WindowRect(window), 14);
+  }, 5000));
   EXPECT_EQ(WindowRect(shadow), Inflated(WindowRect(window), 14));
 }
 
@@ -273,11 +268,8 @@ TEST_F(WindowImplBaseTest, ASkinThatCannotBeLoadedEndsTheProgramWithOne) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(mode)));
     testing_support::RunningProcess program(testing_support::Quoted(helper) + L" " + mode);
     ASSERT_TRUE(program.started());
-    HWND box = nullptr;
-    ASSERT_TRUE(PumpMessagesUntil([&] {
-      box = testing_support::FindShownWindowOf(program.id(), L"#32770");
-      return box != nullptr;
-    }, 20000)) << "no message box";
+    const HWND box = testing_support::WaitForShownWindowOf(program.id(), L"#32770");
+    ASSERT_NE(box, nullptr) << "no message box";
     wchar_t caption[32] = L"";
     ::GetWindowTextW(box, caption, 32);
     EXPECT_STREQ(caption, L"SkinUI");

@@ -59,7 +59,7 @@ LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND MakePlainWindow(DWORD style = WS_POPUP) {
+HWND MakePlainWindow() {
   static const bool registered = [] {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = PlainProc;
@@ -68,8 +68,15 @@ HWND MakePlainWindow(DWORD style = WS_POPUP) {
     return ::RegisterClassW(&wc) != 0;
   }();
   if (!registered) return nullptr;
-  return ::CreateWindowExW(0, L"KeltoPlainWindow", L"plain", style, 40, 60, 540, 355, nullptr,
-                           nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  return ::CreateWindowExW(0, L"KeltoPlainWindow", L"plain", WS_POPUP, 40, 60, 540, 355,
+                           nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+}
+
+// A plain window shown at (40, 60), 540 x 355, to own the windows under test.
+HWND MakeOwner() {
+  const HWND owner = MakePlainWindow();
+  if (owner) ::ShowWindow(owner, SW_SHOWNOACTIVATE);
+  return owner;
 }
 
 class WindowWndTest : public testing::Test {
@@ -172,9 +179,8 @@ TEST_F(WindowWndTest, AFailedCreationLeavesTheObjectWithItsCaller) {
 }
 
 TEST_F(WindowWndTest, ShowModalDisablesTheOwnerAndReturnsTheCloseResult) {
-  const HWND owner = MakePlainWindow();
+  const HWND owner = MakeOwner();
   ASSERT_NE(owner, nullptr);
-  ::ShowWindow(owner, SW_SHOWNOACTIVATE);
   RecordingWnd wnd;
   ASSERT_NE(wnd.Create(owner, L"modal", WS_POPUP, 0, 0, 0, 120, 60), nullptr);
   bool ownerEnabled = true;
@@ -217,9 +223,8 @@ TEST_F(WindowWndTest, AQuitMessageEndsTheModalLoopAndIsPostedAgain) {
 }
 
 TEST_F(WindowWndTest, CentredOverAVisibleOwnerElseOverTheWorkArea) {
-  const HWND owner = MakePlainWindow();
+  const HWND owner = MakeOwner();
   ASSERT_NE(owner, nullptr);
-  ::ShowWindow(owner, SW_SHOWNOACTIVATE);
   RecordingWnd wnd;
   ASSERT_NE(wnd.Create(owner, L"centred", WS_POPUP, 0, 0, 0, 280, 115), nullptr);
   wnd.CenterWindow();
