@@ -6,8 +6,10 @@
 
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
+#include "app/SupportLog.h"
 #include "http/HttpEngine.h"
 #include "runtime/CommandLineOptions.h"
+#include "runtime/Logging.h"
 #include "runtime/MainThreadTask.h"
 #include "ui/SkinStorage.h"
 #include "ui/WindowHostUI.h"
@@ -39,6 +41,8 @@ int CInstallerApp::Run() {
   options_ = std::make_unique<CommandLineOptions>();
   StartupSettings& settings = StartupSettings::Get();
   settings.ApplyOptions(*options_);
+  //    The support log comes first, so that it holds every diagnostic of the run.
+  if (settings.supportLog) support_log::Open(settings);
 
   // 3. Instance handle for the UI framework, then the window shadow. Without layered
   //    windows the dialogs simply go without a shadow.
@@ -47,8 +51,10 @@ int CInstallerApp::Run() {
 
   // 4. One instance at a time.
   if (!AcquireSingleInstance()) {
+    LOG_FILE(0, L"another installer is running: this one ends");
     if (!settings.hidden) ShowAlreadyRunning();
     Shutdown();
+    support_log::WriteEnd(0);
     return 0;
   }
 
@@ -74,6 +80,7 @@ int CInstallerApp::Run() {
 
   // 12. Shut-down.
   Shutdown();
+  support_log::WriteEnd(exitCode);
   return exitCode;
 }
 

@@ -28,4 +28,8 @@ void StartupSettings::ApplyOptions(const CommandLineOptions& options) {
   if (options.GetValue(L'i', value)) gameIdOption = DecimalValue(value);
   if (options.Find(L'h')) hidden = true;
   if (options.GetValue(L'r', value)) runLauncher = DecimalValue(value) != 0;
+  if (options.Find(L'l')) {
+    supportLog = true;
+    options.GetValue(L'l', supportLogPath);
+  }
 }

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class CMainDlg;
 class CommandLineOptions;
 
@@ -16,9 +18,11 @@ struct StartupSettings {
   int gameIdOption = 0;      // option i; 0 when not given
   bool hidden = false;       // option h
   bool runLauncher = true;   // option r
+  bool supportLog = false;   // option l: the file logger is on
+  std::wstring supportLogPath;  // option l's value; empty for the default file
 
   static StartupSettings& Get();
 
-  // Takes the options start-up understands (i, h, r) from a parsed command line.
+  // Takes the options start-up understands (i, h, r, l) from a parsed command line.
   void ApplyOptions(const CommandLineOptions& options);
 };

@@ -8,6 +8,9 @@ const OptionSpec kOptionTable[] = {
     {L'h', L"hide", 0, 0},
     {L'i', L"id", 1, 1},
     {L'r', L"run", 1, 1},
+    // The support log: the file logger writes to the given file, or to a dated file in the
+    // default place when no value follows.
+    {L'l', L"log", 0, 1},
     {0, nullptr, 0, 0},
 };
 

@@ -19,8 +19,9 @@ struct OptionSpec {
   int maxArgs;
 };
 
-// The options the installer accepts. Row 0 ("none") collects every argument that is not an
-// option, so its position matters. Ends with a row whose letter is 0.
+// The options the installer accepts: n "none", h "hide", i "id", r "run", l "log". Row 0
+// ("none") collects every argument that is not an option, so its position matters. Ends with
+// a row whose letter is 0.
 extern const OptionSpec kOptionTable[];
 
 using ValueList = std::vector<std::wstring>;

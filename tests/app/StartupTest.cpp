@@ -57,6 +57,17 @@ TEST(StartupSettings, OptionsSetGameNumberHiddenModeAndLauncherStart) {
   EXPECT_EQ(stopped.gameIdOption, 5);
 }
 
+TEST(StartupSettings, SupportLogWithOrWithoutItsFile) {
+  EXPECT_FALSE(SettingsFor({L"-h"}).supportLog);
+  StartupSettings bare = SettingsFor({L"-l", L"-h"});
+  EXPECT_TRUE(bare.supportLog);
+  EXPECT_TRUE(bare.supportLogPath.empty());
+  EXPECT_TRUE(bare.hidden);
+  StartupSettings file = SettingsFor({L"-h", L"--log", L"D:\\setup.log"});
+  EXPECT_TRUE(file.supportLog);
+  EXPECT_EQ(file.supportLogPath, L"D:\\setup.log");
+}
+
 // The installer started while another instance holds the mutex ends with code 0: at once in
 // hidden mode; interactively once the player has read the box that says so.
 TEST(SingleInstance, SecondInstanceSaysSoAndExitsWithZero) {

@@ -28,14 +28,42 @@ std::vector<std::vector<std::wstring>> Occurrences(const CommandLineOptions& o, 
 
 using Lists = std::vector<std::vector<std::wstring>>;
 
-TEST(CommandLineOptions, TableHasTheFourOptionsInOrder) {
+TEST(CommandLineOptions, TableHasTheFourOptionsInOrderThenTheSupportLog) {
   EXPECT_EQ(kOptionTable[0].letter, L'n');
   EXPECT_STREQ(kOptionTable[0].name, L"none");
   EXPECT_EQ(kOptionTable[1].letter, L'h');
   EXPECT_EQ(kOptionTable[1].maxArgs, 0);
   EXPECT_EQ(kOptionTable[2].letter, L'i');
   EXPECT_EQ(kOptionTable[3].letter, L'r');
-  EXPECT_EQ(kOptionTable[4].letter, 0);
+  EXPECT_EQ(kOptionTable[4].letter, L'l');
+  EXPECT_STREQ(kOptionTable[4].name, L"log");
+  EXPECT_EQ(kOptionTable[4].minArgs, 0);
+  EXPECT_EQ(kOptionTable[4].maxArgs, 1);
+  EXPECT_EQ(kOptionTable[5].letter, 0);
+}
+
+// The support log takes its file when one follows, and goes without one before another option
+// or at the end; a second value is a stray argument.
+TEST(CommandLineOptions, SupportLogTakesAtMostOneFile) {
+  auto file = Parse({L"-h", L"-l", L"C:\\logs\\setup.log", L"-i", L"3"});
+  EXPECT_EQ(file.status(), CommandLineOptions::kOk);
+  EXPECT_EQ(Occurrences(file, L'l'), (Lists{{L"C:\\logs\\setup.log"}}));
+  EXPECT_EQ(Occurrences(file, L'i'), (Lists{{L"3"}}));
+  EXPECT_NE(file.Find(L'h'), nullptr);
+
+  for (auto tokens : {std::vector<std::wstring>{L"-l", L"-h"}, {L"-h", L"--log"}}) {
+    auto bare = Parse(tokens);
+    EXPECT_EQ(bare.status(), CommandLineOptions::kOk);
+    EXPECT_EQ(Occurrences(bare, L'l'), (Lists{{}}));
+    std::wstring value = L"unchanged";
+    EXPECT_FALSE(bare.GetValue(L'l', value));
+    EXPECT_NE(bare.Find(L'h'), nullptr);
+  }
+
+  // A blank token is consumed without being taken for the file.
+  auto blank = Parse({L"--log", L" ", L"x.log", L"y"});
+  EXPECT_EQ(Occurrences(blank, L'l'), (Lists{{L"x.log"}}));
+  EXPECT_EQ(Occurrences(blank, L'n'), (Lists{{L"y"}}));
 }
 
 TEST(CommandLineOptions, ShortAndLongNamesRecordValuesInOrderOfFirstAppearance) {
