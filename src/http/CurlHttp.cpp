@@ -166,8 +166,10 @@ size_t CCurlHttp::OnRecieveHeader(const char* data, size_t length) {
 
 size_t CCurlHttp::OnRecieveBody(const char* data, size_t length) {
   if (!http_result::IsAcceptedStatus(httpCode)) {
-    const std::string text(data, std::min(length, kLoggedErrorBody));
-    LOG_FILE(2, L"CCurlHttp::OnRecieveBody HTTP error  httpcode:%d %s", httpCode, text.c_str());
+    // Decoded here: a wide format's "%s" would take each byte of a UTF-8 or GBK page for a
+    // character of its own.
+    const std::wstring text = LogExcerpt(data, std::min(length, kLoggedErrorBody));
+    LOG_FILE(2, L"CCurlHttp::OnRecieveBody HTTP error  httpcode:%d %ls", httpCode, text.c_str());
     return 0;
   }
   if (!output_ || length > INT32_MAX) return 0;

@@ -44,6 +44,25 @@ std::string RangeFrom(uint64_t offset) {
   return text;
 }
 
+size_t WithoutCutUtf8Sequence(const char* data, size_t length) {
+  if (!data) return 0;
+  // A lead byte among the last three bytes that announces more bytes than follow it.
+  for (size_t back = 1; back <= 3 && back <= length; ++back) {
+    const unsigned char byte = static_cast<unsigned char>(data[length - back]);
+    if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+    size_t needed = 0;
+    if ((byte & 0xE0) == 0xC0) {
+      needed = 2;
+    } else if ((byte & 0xF0) == 0xE0) {
+      needed = 3;
+    } else if ((byte & 0xF8) == 0xF0) {
+      needed = 4;
+    }
+    return needed > back ? length - back : length;
+  }
+  return length;
+}
+
 bool SameHeaderName(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

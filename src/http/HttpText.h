@@ -1,5 +1,5 @@
-// Texts of the HTTP exchange that a transfer reads and writes: response header lines and the
-// byte range of a continued download.
+// Texts of the HTTP exchange that a transfer reads and writes: response header lines, the
+// byte range of a continued download, and the excerpt of an error body that is logged.
 //
 // Contract: pure functions of their arguments, callable from any thread (header lines are
 // parsed on the transfer workers). Bytes are taken as they come; the caller converts names
@@ -30,6 +30,10 @@ bool IsStatusLine(const char* data, size_t length);
 
 // The open-ended byte range from `offset` to the end of the resource: "1024-".
 std::string RangeFrom(uint64_t offset);
+
+// The length of `data` without an unfinished UTF-8 sequence at its end, as a length limit
+// leaves one when it cuts through a character. Other bytes are not judged.
+size_t WithoutCutUtf8Sequence(const char* data, size_t length);
 
 // Header names compare without regard to the case of ASCII letters.
 bool SameHeaderName(const std::wstring& a, const std::wstring& b);

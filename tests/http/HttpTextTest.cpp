@@ -63,4 +63,22 @@ TEST(HeaderLines, RangesAndNames) {
   EXPECT_FALSE(http_text::SameHeaderName(L"Content_Length", L"Content-Length"));
 }
 
+// An error page's excerpt is cut at a byte count; a character cut in two is left out whole.
+TEST(ErrorBodyExcerpt, AnUnfinishedUtf8CharacterAtTheEndIsLeftOut) {
+  const std::string page = "\xe7\xbd\x91\xe7\xbb\x9c";  // two characters of three bytes
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(page.data(), 6), 6u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(page.data(), 5), 3u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(page.data(), 4), 3u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(page.data(), 3), 3u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(page.data(), 1), 0u);
+  const std::string four = "a\xf0\x9f\x98\x80";  // a character of four bytes
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(four.data(), 5), 5u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(four.data(), 4), 1u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence("<html>", 6), 6u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence("", 0), 0u);
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence(nullptr, 4), 0u);
+  // Stray continuation bytes are not an unfinished character: they are left for the decoder.
+  EXPECT_EQ(http_text::WithoutCutUtf8Sequence("a\x80\x80\x80\x80", 5), 5u);
+}
+
 }  // namespace
