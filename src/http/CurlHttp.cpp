@@ -9,6 +9,7 @@
 #include "http/HttpResult.h"
 #include "http/HttpText.h"
 #include "http/HttpLog.h"
+#include "http/WebPageCheck.h"
 
 namespace {
 
@@ -66,6 +67,10 @@ void CCurlHttp::ResetResponse() {
   uploaded = 0;
   httpCode = http_result::kStatusUnknown;
   headers_ = ProtoValue(ProtoValue::kMap);
+  judgingBody_ = false;
+  heldBody_.clear();
+  truncatePending_ = false;
+  refusedWebPage_.store(false);
 }
 
 std::wstring CCurlHttp::HeaderValue(const std::wstring& name) const {
@@ -83,6 +88,15 @@ std::wstring CCurlHttp::HeaderValue(const std::wstring& name) const {
 
 void CCurlHttp::Close() {
   CAutoLock hold(streamLock_);
+  // A 200 answer to a range request that ends without a body still replaces the file. Bytes
+  // too few to judge are dropped with the answer: only white space or a lone "<" is held,
+  // which no package or manifest consists of.
+  if (truncatePending_ && heldBody_.empty() && !refusedWebPage_.load() && output_) {
+    output_->Truncate();
+  }
+  truncatePending_ = false;
+  judgingBody_ = false;
+  heldBody_.clear();
   if (output_) output_->Close();
   if (input_) input_->Close();
 }
@@ -130,10 +144,51 @@ void CCurlHttp::UpdateStatus() {
                      static_cast<int>(query), httpCode);
   }
   if (httpCode == 200 && resuming) {
-    // The server ignored the range: the file starts again from its first byte.
+    // The server ignored the range: the file starts again from its first byte, once the
+    // answer is known to be the file (WriteBody, Close).
     LOG_CONSOLE_FILE(0, L"httpcode==200 不支持断点续传，清空文件");
-    if (output_) output_->Truncate();
+    truncatePending_ = true;
   }
+}
+
+bool CCurlHttp::OnHeaderEnd() {
+  const bool success = httpCode >= 200 && httpCode <= 299;
+  if (refuseWebPages && success) {
+    const std::wstring type = HeaderValue(L"Content-Type");
+    if (web_page::IsPageType(type)) {
+      RefuseWebPage(type.c_str());
+      return false;
+    }
+    // A continued body starts in the middle of the file, where any bytes may stand.
+    if (httpCode != 206) {
+      judgingBody_ = true;
+      return true;
+    }
+  }
+  PostHttpCode(httpCode);
+  return true;
+}
+
+void CCurlHttp::RefuseWebPage(const wchar_t* why) {
+  refusedWebPage_.store(true);
+  judgingBody_ = false;
+  heldBody_.clear();
+  truncatePending_ = false;
+  LOG_CONSOLE_FILE(2, L"CCurlHttp: the answer is a web page, not the file (%ls): refused", why);
+}
+
+bool CCurlHttp::WriteBody(const char* data, size_t length) {
+  if (!output_ || length > INT32_MAX) return false;
+  if (truncatePending_) {
+    truncatePending_ = false;
+    output_->Truncate();
+  }
+  const int32_t written = output_->Write(data, static_cast<uint32_t>(length));
+  if (written < 0) {
+    LOG_CONSOLE_FILE(2, L"CCurlHttp::OnRecieveBody  Write file error %d", output_->errorCode);
+    return false;
+  }
+  return static_cast<size_t>(written) == length;
 }
 
 size_t CCurlHttp::OnRecieveHeader(const char* data, size_t length) {
@@ -153,7 +208,7 @@ size_t CCurlHttp::OnRecieveHeader(const char* data, size_t length) {
   std::string name, value;
   switch (http_text::ParseHeaderLine(data, length, &name, &value)) {
     case http_text::HeaderLine::kEnd:
-      PostHttpCode(httpCode);
+      if (!OnHeaderEnd()) return 0;
       break;
     case http_text::HeaderLine::kField:
       headers_[AnsiToWide(name)] = ProtoValue(AnsiToWide(value));
@@ -172,13 +227,23 @@ size_t CCurlHttp::OnRecieveBody(const char* data, size_t length) {
     LOG_FILE(2, L"CCurlHttp::OnRecieveBody HTTP error  httpcode:%d %ls", httpCode, text.c_str());
     return 0;
   }
-  if (!output_ || length > INT32_MAX) return 0;
-  const int32_t written = output_->Write(data, static_cast<uint32_t>(length));
-  if (written < 0) {
-    LOG_CONSOLE_FILE(2, L"CCurlHttp::OnRecieveBody  Write file error %d", output_->errorCode);
-    return 0;
+  if (!judgingBody_) return WriteBody(data, length) ? length : 0;
+  // The first bytes of a body that may be a web page wait until they tell.
+  heldBody_.append(data, length);
+  switch (web_page::JudgeBodyStart(heldBody_.data(), heldBody_.size())) {
+    case web_page::Verdict::kNeedMore:
+      return length;
+    case web_page::Verdict::kPage:
+      RefuseWebPage(L"markup");
+      return 0;
+    case web_page::Verdict::kNotPage:
+      break;
   }
-  return static_cast<size_t>(written);
+  judgingBody_ = false;
+  PostHttpCode(httpCode);
+  std::string held;
+  held.swap(heldBody_);
+  return WriteBody(held.data(), held.size()) ? length : 0;
 }
 
 size_t CCurlHttp::OnSendBody(char* buffer, size_t length) {

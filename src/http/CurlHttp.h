@@ -13,8 +13,15 @@
 //   header block or of the transfer has been posted.
 // - A status outside 100..399 is posted with OnHttpCode and its body is refused, which ends
 //   the transfer with libcurl's write error; a stream failure ends it the same way.
+// - With `refuseWebPages` set, a successful answer that is a web page (WebPageCheck.h) is
+//   refused the same way before any of it reaches the output, and refusedWebPage() tells so.
+//   Its body is judged by its first bytes, which are held back until they decide; the end of
+//   its header block is posted once they have. A 200 answer to a range request empties the
+//   output only once its body is known to be no page (or, with no body, when it ends), so a
+//   portal's page never costs a partial file its bytes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,8 +56,12 @@ class CCurlHttp : public CCurlBase {
   // The value of the last header field named `name` (ASCII case ignored); empty when none.
   std::wstring HeaderValue(const std::wstring& name) const;
 
+  // Whether the answer was refused as a web page; read after the transfer's end was posted.
+  bool refusedWebPage() const { return refusedWebPage_.load(); }
+
   bool notifyProgress = false;
   bool resuming = false;
+  bool refuseWebPages = false;
   int32_t httpCode;
   int64_t uploadSize = 0;
   int64_t uploaded = 0;
@@ -61,7 +72,19 @@ class CCurlHttp : public CCurlBase {
  private:
   // Asks libcurl for the status while none is final yet.
   void UpdateStatus();
-  void StoreHeaderField(const char* data, size_t length);
+  // The end of a header block: whether the answer goes on (false: refused as a web page).
+  bool OnHeaderEnd();
+  // Body bytes of an accepted answer: the pending truncation first, then the write. False
+  // when the output refused them.
+  bool WriteBody(const char* data, size_t length);
+  void RefuseWebPage(const wchar_t* why);
+
+  // The answer being judged, before its body is known to be no web page.
+  bool judgingBody_ = false;
+  std::string heldBody_;
+  // The output is emptied before the answer's first byte (a 200 answer to a range request).
+  bool truncatePending_ = false;
+  std::atomic<bool> refusedWebPage_{false};
 
   mutable CCriticalSection streamLock_;
   ProtoValue headers_;  // name -> value, under streamLock_

@@ -12,7 +12,9 @@
 //   runs it, so a destroyed request leaves its workshop and its scheduler behind cleanly.
 // - Failures come back as the error pair of the result record (GetError, HttpResult.h).
 //   A connection that moves less than kStallSpeedLimit bytes per second for `stallTimeout`
-//   seconds ends with libcurl's timeout code, as any other libcurl failure.
+//   seconds ends with libcurl's timeout code, as any other libcurl failure. With
+//   `refuseWebPages` set, a successful answer that is a web page (a captive portal's, a
+//   proxy's: WebPageCheck.h) ends as HTTP status kStatusWebPage (511), a network failure.
 #pragma once
 
 #include <curl/curl.h>
@@ -79,6 +81,7 @@ class CHttpBase {
   int32_t maxRetries = kDefaultMaxRetries;
   int32_t connectTimeout = kDefaultConnectTimeout;
   int32_t stallTimeout = kStallTimeoutSeconds;
+  bool refuseWebPages = false;  // the resource is a file or a text, never a web page
   bool retryPending = false;  // waiting for the scheduler's timer
   uint32_t retryTick = 0;
 

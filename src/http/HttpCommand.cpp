@@ -7,6 +7,7 @@
 #include "http/BufferStream.h"
 #include "http/HttpEngine.h"
 #include "http/HttpMgr.h"
+#include "http/WebPageCheck.h"
 #include "runtime/Logging.h"
 
 CHttpCommand::CHttpCommand()
@@ -38,6 +39,14 @@ void CHttpCommand::Done(CURLcode code) {
     }
     // 2.
     if (output->size() != 0) body.assign(output->data(), output->size());
+  }
+  if (refuseWebPages && code == CURLE_OK && http_result::GetError(result).type == 0 && curl &&
+      web_page::IsPage(curl->HeaderValue(L"Content-Type"), body)) {
+    // A captive portal's or a proxy's page: a network failure, its text no answer.
+    LOG_TRACE(2, 2, L"CHttpCommand::Done() the answer is a web page (a captive portal or a "
+                    L"proxy's page?)  url:%ls ", GetUrl().c_str());
+    http_result::SetCode(result, http_result::kHttp, http_result::kStatusWebPage);
+    body.clear();
   }
   // 3. The transfer goes and the command leaves the scheduler.
   Stop();

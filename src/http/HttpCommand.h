@@ -6,7 +6,8 @@
 // `onDone` and `userData`, then joins the command to the command scheduler
 // (CHttpEngine::JoinCommandScheduler), which starts it. `onDone` runs on the user-interface
 // thread with (userData, body, error type, error code); type 0 with code 0 is success. HTTP
-// statuses outside 100..399 arrive as type 4 with an empty body and are not retried; local
+// statuses outside 100..399, and a web page where `refuseWebPages` asks for none (status
+// 511, see HttpBase.h), arrive as type 4 with an empty body and are not retried; local
 // stream errors arrive as type 1 or 3; libcurl failures (type 5) are tried up to three times
 // in all, the retries more than 500 ms apart. The callback is the command's last act: it may
 // destroy the command. A command destroyed earlier reports nothing.

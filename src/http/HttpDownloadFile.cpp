@@ -87,6 +87,8 @@ bool IsTransferError(const http_result::Error& error) {
 
 CHttpDownloadFile::CHttpDownloadFile()
     : CHttpBase(CHttpEngine::DownloadScheduler(), CHttpEngine::DownloadWorkshop()) {
+  // A page in place of the file would be written into the partial file and continued.
+  refuseWebPages = true;
   LiveDownloads().push_back(this);
 }
 
@@ -140,6 +142,7 @@ bool CHttpDownloadFile::Start() {
   ReleaseTransfer();
   CRefPtr<CCurlHttp> transfer = new CDownloadTransfer(owner);
   transfer->notifyProgress = true;
+  transfer->refuseWebPages = refuseWebPages;
 
   // 2.
   auto writer = std::make_unique<DownloadWriteFile>();
@@ -270,6 +273,12 @@ void CHttpDownloadFile::Done(CURLcode code) {
   // 1. What ended the run. The file is closed with it, so its size can be read.
   http_result::SetCode(result, http_result::kCurl, code);
   const std::wstring address = GetUrl();
+  if (curl && curl->refusedWebPage()) {
+    // A network failure: the next address, the DNS step and the retries may get past it.
+    LOG_TRACE(2, 2, L"CHttpDownloadFile::Done() the answer is a web page, not the file "
+                    L"(a captive portal or a proxy's page?)  url:%ls ", address.c_str());
+    http_result::SetCode(result, http_result::kHttp, http_result::kStatusWebPage);
+  }
   Stop();
   if (code == CURLE_OK) CheckCompleteFile();
   const http_result::Error error = GetError();

@@ -28,6 +28,11 @@ enum Kind : int32_t {
 constexpr int32_t kNoOutputFile = 2001;   // a body arrived for a file that is not open
 constexpr int32_t kLengthMismatch = 2007;  // the announced length differs from the size expected
 
+// The status a transfer reports (kind 4) when the answer is a web page instead of the file
+// (WebPageCheck.h): "511 Network Authentication Required", the status meant for captive
+// portals, so that the player's box and the support log name the network, not the package.
+constexpr int32_t kStatusWebPage = 511;
+
 // The HTTP status of a transfer before any is known.
 constexpr int32_t kStatusUnknown = 700;
 

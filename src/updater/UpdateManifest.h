@@ -23,8 +23,9 @@ struct UpdateManifest {
   // A value is read into a buffer of 2048 characters, so at most 2047 of them arrive.
   static constexpr size_t kValueBufferChars = 2048;
   static constexpr size_t kMaxValueChars = kValueBufferChars - 1;
-  // Error type 3 (application): the manifest names no package address, as when a captive
-  // portal answers with its own page instead of the manifest.
+  // Error type 3 (application): the manifest names no package address, as when a server
+  // answers with an empty text or a notice instead of the manifest. (A web page in its
+  // place never gets here: the fetch fails with HTTP status 511.)
   static constexpr int32_t kNoPackageAddress = 2101;
 
   // The expected package size from `sizeText`: its leading decimal digits (no sign, no

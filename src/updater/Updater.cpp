@@ -44,7 +44,11 @@ std::wstring DecodeUtf8(const std::string& bytes) {
 Updater::Updater(const std::wstring& downloadDir, IGameEventListener* listener, int /*reserved*/)
     : manifestUrls{deployment::kManifestPrimary, deployment::kManifestFallback},
       downloadDir_(downloadDir),
-      listener_(listener) {}
+      listener_(listener) {
+  // A captive portal's or a proxy's page is a failed fetch: the next address is tried, and
+  // the dialog hears of a network problem.
+  command_.refuseWebPages = true;
+}
 
 Updater::~Updater() { Stop(); }
 
@@ -215,8 +219,8 @@ void Updater::OnManifestMessage(int type, int code) {
     const auto now = static_cast<uint32_t>(std::time(nullptr));
     const std::wstring path = manifest_file::TempPath(downloadDir_, static_cast<int32_t>(now));
     if (ReadManifest(path, manifestText_, &manifest_, &type, &code)) {
-      // A page that is no manifest (a captive portal's, an error page served with 200) names
-      // no package: fetching nothing would only fail later and less clearly.
+      // A text that is no manifest (an empty answer, a notice served with 200) names no
+      // package: fetching nothing would only fail later and less clearly.
       const http_result::Error started =
           manifest_.HasPackage()
               ? StartPackageDownload(package_files::kPartSuffix)

@@ -12,11 +12,13 @@
 //   (again for an automatic retry, after setting nextUrlIndex to 0), Stop, then destroys it.
 //   After Stop nothing more reaches the listener; the destructor stops a module still going.
 // - Reports: OnManifestResult once per fetch: (0, 0) when the package download has started,
-//   else the error of the last address tried, or type 1 with the system code when the
+//   else the error of the last address tried (type 4 with 511 when an address answered with
+//   a web page: a captive portal, a proxy's page), or type 1 with the system code when the
 //   download folder cannot take the manifest's copy, type 3 kNoPackageAddress when the
 //   manifest names no package, type 3 kEngineRefused when the engine takes no transfer.
 //   After a successful one: OnDownloadProgress about once a second and one
-//   OnDownloadFinished. A partial file that another program holds (access denied) is given
+//   OnDownloadFinished; a web page in place of the package ends it as (4, 511), and never
+//   becomes the package nor part of the partial file. A partial file that another program holds (access denied) is given
 //   up once for a second partial file, without a report.
 #pragma once
 

@@ -137,6 +137,30 @@ TEST_F(UpdaterDownload, AFailedDownloadIsReported) {
   EXPECT_TRUE(FilesIn(dl_.path()).empty());
 }
 
+// A captive portal's page in place of the package is a network failure: it never becomes
+// "qvinstaller.exe", and the partial file keeps its bytes for when the portal lets the
+// player through.
+TEST_F(UpdaterDownload, APortalPageNeverBecomesThePackage) {
+  const std::string first = package_.substr(0, 40000);
+  ASSERT_TRUE(WriteBinaryFile(PartFile(), first));
+  ASSERT_TRUE(AddRule(FaultRule("/pkg.bin").Times(2).Html()));
+  std::unique_ptr<Updater> updater;
+  ASSERT_TRUE(RunToEnd(&updater, {manifestUrl_}));
+  EXPECT_EQ(listener_.Last(Report::kManifest).type, 0);
+  EXPECT_TRUE(FinishedWith(4, 511, L"安装失败"));
+  EXPECT_EQ(FilesIn(dl_.path()), std::vector<std::wstring>{L"qvinstaller_1.0.3.tmp"});
+  EXPECT_TRUE(ReadBinaryFile(PartFile()) == first);
+
+  // The dialog's retry, the portal gone: the download goes on from the partial file's bytes.
+  listener_.reports.clear();
+  updater->nextUrlIndex = 0;
+  ASSERT_TRUE(updater->Start());
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_TRUE(FinishedWith(0, 0, L""));
+  EXPECT_TRUE(ReadBinaryFile(PackageFile()) == package_);
+  EXPECT_EQ(server_.RequestsFor("/pkg.bin").back().range, "bytes=40000-");
+}
+
 // Another program holds the partial file: the download starts over into a second partial
 // file beside it, and the listener hears only of the success.
 TEST_F(UpdaterDownload, AHeldPartialFileIsGivenUpForASecondOne) {
