@@ -33,6 +33,7 @@ bool TestHttpServer::Start(const std::wstring& root, const Options& options) {
   std::vector<std::string> args = {"--root", unixRoot};
   tls_ = !options.tlsCertificate.empty();
   if (tls_) args.insert(args.end(), {"--tls", options.tlsCertificate, options.tlsKey});
+  if (options.proxy) args.push_back("--proxy");
   return process_.Start("http_server.py", args);
 }
 

@@ -41,10 +41,14 @@ class TestHttpServer {
     // Url(), which names "localhost".
     std::string tlsCertificate;
     std::string tlsKey;
+    // Also a forward proxy, relaying to 127.0.0.1 whatever host a request names (see
+    // http_server.py); its log shows a proxied request's absolute URL as its target.
+    bool proxy = false;
   };
 
   // Serves the files of `root` (a Windows path).
-  bool Start(const std::wstring& root, const Options& options = Options());
+  bool Start(const std::wstring& root, const Options& options);
+  bool Start(const std::wstring& root) { return Start(root, Options()); }
   bool Stop() { return process_.Stop(); }
 
   uint16_t port() const { return process_.port(); }

@@ -2,7 +2,7 @@
 """Fault-injecting HTTP/1.1 server for the project's tests, demo, benchmarks and soak runs.
 
   python3 tests/support/http_server.py --root DIR --port-file F [--log F] [--port N]
-      [--rules F] [--control-port-file F] [--tls CERT KEY] [--idle-timeout S]
+      [--rules F] [--control-port-file F] [--tls CERT KEY] [--idle-timeout S] [--proxy]
 
 Serves the files under DIR on 127.0.0.1 (port 0 by default: the kernel picks a free port,
 written to --port-file once the server accepts connections). Lifetime guards and the control
@@ -57,18 +57,30 @@ Examples:
   {"path": "/pkg.bin", "drip": 10}                     10 bytes/s
   {"path": "/pkg.bin", "redirect": 3}                  3 redirects, then the file
 
+Proxy mode (--proxy): the server is also a forward HTTP proxy. A request whose target is an
+absolute URL ("GET http://127.0.0.2:8080/pkg.bin") is matched against the rules by the URL's
+path; a rule that replaces the reply (status, body, html, redirect, reset...) answers in the
+proxy's name (a proxy's error page, a captive portal), the faults on the wire apply to what
+is relayed, and otherwise the request goes on, without its hop-by-hop headers, to 127.0.0.1
+at the URL's port, whose reply is relayed (502 when nothing answers there). Whatever host the
+URL names, the proxy only ever connects to 127.0.0.1: tests name other loopback addresses
+(127.0.0.2) to tell proxied requests from direct ones without any name lookup. Requests with
+a plain path are served from DIR as usual (a proxy auto-config script, for instance).
+
 Log. One JSON object per request, in arrival order, written when the request has been read
 and the reply decided (so before a stall): seq, conn (connection number: equal numbers mean
 one kept-alive connection), attempt (n-th request for this path), method, target, path,
 range (the Range header, "" when none), headers ("Name: value" lines), body (a POST's body),
 status (the status sent or about to be sent; 0 for a reset), rule (index of the applied
 rule, -1 for none), faults (names of the rule's fault fields, comma-separated), time
-(seconds since start). Redirect hops through /_redirect/ are ordinary requests and are
+(seconds since start); in proxy mode the target of a proxied request is its absolute URL and
+its path the URL's path. Redirect hops through /_redirect/ are ordinary requests and are
 logged (a rule for "*" does not apply to them); control requests are not logged.
 """
 
 import argparse
 import email.utils
+import http.client
 import itertools
 import mimetypes
 import os
@@ -100,6 +112,9 @@ RULE_FIELDS = {
     'headers': dict,
 }
 MATCH_FIELDS = ('path', 'method', 'skip', 'times')
+# Headers of one connection, which a proxy does not pass on (RFC 9110, 7.6.1).
+HOP_BY_HOP = {'connection', 'keep-alive', 'proxy-connection', 'proxy-authorization',
+              'proxy-authenticate', 'te', 'trailer', 'transfer-encoding', 'upgrade'}
 
 
 class Rule(common.ScriptedRule):
@@ -233,8 +248,13 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
         if raw_path.startswith(common.CONTROL_PREFIX):
             self.server.routes.handle(self, self.command, raw_path, body)
             return
+        origin_port = None
+        if self.server.proxy and self.path.startswith('http://'):
+            url = urllib.parse.urlsplit(self.path)
+            raw_path, query = url.path or '/', url.query
+            origin_port = url.port or 80
         attempt, index, rule = state.choose(self.command, raw_path)
-        reply = self._decide(raw_path, query, rule)
+        reply = self._decide(raw_path, query, rule, origin_port, body)
         state.log.append({
             'conn': self.conn_id, 'attempt': attempt, 'method': self.command,
             'target': self.path, 'path': raw_path,
@@ -255,7 +275,7 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
         self._send(reply, rule)
 
     # Pass 1: the reply without faults on the wire (those come while sending).
-    def _decide(self, raw_path, query, rule):
+    def _decide(self, raw_path, query, rule, origin_port=None, body=b''):
         rule = rule or NO_RULE
         redirect = rule.get('redirect', 0)
         if redirect > 0:
@@ -274,6 +294,8 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
             status = rule.get('status')
             text = ('%d %s\n' % (status, self.responses.get(status, ('',))[0])).encode()
             reply = self._text_reply(status, text, 'text/plain')
+        elif origin_port is not None:
+            reply = self._forward_reply(origin_port, raw_path + ('?' + query if query else ''), body)
         else:
             reply = self._file_reply(raw_path, rule.get('ignore_range', False))
         for name, value in rule.get('headers', {}).items():
@@ -302,6 +324,24 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
         if not m:
             return None
         return self._redirect_reply(302, int(m.group(1)), urllib.parse.unquote(m.group(2)))
+
+    def _forward_reply(self, port, target, body):
+        """The reply of 127.0.0.1:port to this request, as a proxy relays it."""
+        headers = {k: v for k, v in self.headers.items() if k.lower() not in HOP_BY_HOP}
+        origin = http.client.HTTPConnection('127.0.0.1', port, timeout=30)
+        try:
+            origin.request(self.command, target, body=body or None, headers=headers)
+            answer = origin.getresponse()
+            reply = Reply(answer.status)
+            reply.payload = answer.read()
+            reply.headers = [(k, v) for k, v in answer.getheaders()
+                             if k.lower() not in HOP_BY_HOP and k.lower() != 'content-length']
+            return reply
+        except (OSError, http.client.HTTPException) as e:
+            return self._text_reply(502, ('proxy: 127.0.0.1:%d: %s\n' % (port, e)).encode(),
+                                    'text/plain')
+        finally:
+            origin.close()
 
     def _file_reply(self, raw_path, ignore_range):
         state = self.server.state
@@ -451,6 +491,8 @@ def main():
     parser.add_argument('--control-port-file')
     parser.add_argument('--tls', nargs=2, metavar=('CERT', 'KEY'))
     parser.add_argument('--idle-timeout', type=float, default=600)
+    parser.add_argument('--proxy', action='store_true',
+                        help='also a forward proxy to 127.0.0.1 (see the description)')
     args = parser.parse_args()
     if not os.path.isdir(args.root):
         parser.error('--root %s is not a folder' % args.root)
@@ -466,6 +508,7 @@ def main():
     server = common.make_http_listener(args.port, Handler, lifetime, routes)
     server.state = state
     server.tls = bool(args.tls)
+    server.proxy = args.proxy
     if args.tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(args.tls[0], args.tls[1])

@@ -131,6 +131,36 @@ class HttpServerCommandLine(ServerCase):
         self.assertEqual(self.request(control, 'POST', '/_control/stop')[0], 200)
         self.assertTrue(wait_until(lambda: not listening(port) and not listening(control)))
 
+    def test_proxy_mode_relays_to_loopback_and_answers_for_itself(self):
+        _, origin = self.start_http()
+        _, proxy = self.start(HTTP_SERVER, '--root', self.root, '--proxy')
+        url = 'http://127.0.0.2:%d/pkg.bin?x=1' % origin
+        status, data = self.request(proxy, 'GET', url,
+                                    headers={'Proxy-Connection': 'keep-alive', 'Range': 'bytes=10-19'})
+        self.assertEqual((status, data), (206, (bytes(range(256)) * 40)[10:20]))
+        entry = self.log_entries(proxy)[0]
+        self.assertEqual((entry['target'], entry['path'], entry['status']), (url, '/pkg.bin', 206))
+        forwarded = self.log_entries(origin)[0]
+        self.assertEqual((forwarded['target'], forwarded['range']), ('/pkg.bin?x=1', 'bytes=10-19'))
+        self.assertNotIn('Proxy-Connection', forwarded['headers'])
+
+        # A rule answers in the proxy's name, as a captive portal does: the origin hears nothing.
+        rule = json.dumps({'path': '/pkg.bin', 'times': 1, 'html': True})
+        self.assertEqual(self.request(proxy, 'POST', '/_control/rules', body=rule)[0], 200)
+        status, data = self.request(proxy, 'GET', url)
+        self.assertEqual(status, 200)
+        self.assertIn(b'<html>', data)
+        self.assertEqual(len(self.log_entries(origin)), 1)
+
+        # Nothing listens at the URL's port: the proxy's own 502.
+        s = socket.socket()
+        s.bind(('127.0.0.1', 0))
+        closed = s.getsockname()[1]
+        s.close()
+        self.assertEqual(self.request(proxy, 'GET', 'http://127.0.0.2:%d/x' % closed)[0], 502)
+        # A plain path is a file of the proxy's own folder (an auto-config script, say).
+        self.assertEqual(self.request(proxy, 'GET', '/pkg.bin')[0], 200)
+
     @unittest.skipUnless(shutil.which('openssl'), 'openssl is needed to make a certificate')
     def test_tls_mode_serves_https_for_localhost(self):
         cert, key = self.path('cert.pem'), self.path('key.pem')
