@@ -24,7 +24,7 @@ _kelto_wine_create_prefix() {
 # a REGEDIT4 file in the ANSI code page, which garbles the Chinese face names (a font asked
 # for as "微软雅黑" would then find no Chinese glyphs). A prefix made before a change of these
 # settings takes them when its marker, named after their version, is missing.
-_KELTO_WINE_SETTINGS_MARKER=.kelto-settings-3
+_KELTO_WINE_SETTINGS_MARKER=.kelto-settings-4
 _kelto_wine_settings() {
   local reg="$WINEPREFIX/kelto-setup.reg"
   { printf '\xff\xfe'
@@ -46,6 +46,15 @@ Windows Registry Editor Version 5.00
 [HKEY_CURRENT_USER\Software\Wine\DllOverrides]
 "mscoree"=""
 "mshtml"=""
+
+; No proxy, and no automatic proxy detection, which Wine (as Windows) assumes when nothing is
+; set: a detection would look the name "wpad" up through the system's resolver. The proxy tests
+; set their own proxies here for a while. The value is WinHTTP's binary form: version 0x46, a
+; change counter, flags (1: direct), and three empty strings (proxy, bypass list, script).
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections]
+"DefaultConnectionSettings"=hex:46,00,00,00,01,00,00,00,01,00,00,00,00,00,00,00,00,00,00,00,\
+  00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,\
+  00,00,00,00,00,00
 
 ; Xvfb runs no window manager, so windows must not be "managed": hiding or destroying a
 ; managed window makes Wine wait two seconds for a manager's answer that never comes.

@@ -4,10 +4,12 @@
 #include <objbase.h>
 #include <ole2.h>
 
+#include "DeploymentConfig.h"
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "app/SupportLog.h"
 #include "http/HttpEngine.h"
+#include "http/SystemProxy.h"
 #include "runtime/CommandLineOptions.h"
 #include "runtime/Logging.h"
 #include "runtime/MainThreadTask.h"
@@ -21,6 +23,9 @@ namespace {
 
 constexpr UINT_PTR kHeartbeatTimerId = 508;
 constexpr UINT kHeartbeatPeriodMs = 1000;
+// A proxy lookup still running at the end (a detection that takes its time) is waited for
+// this long, then ended.
+constexpr DWORD kProxyWarmUpStopMs = 2000;
 
 // The one-second thread timer of start-up keeps the thread's timer machinery warm; it has
 // nothing to do.
@@ -114,6 +119,9 @@ void CInstallerApp::StartServices() {
     CHttpEngine::StartTimer();
     CHttpEngine::StartCommandFamily();
     CHttpEngine::StartDownloadFamily();
+    // The player's proxy for the update servers is looked up while the window comes up, so
+    // that the first request does not wait for a proxy script on this thread.
+    CSystemProxy::Instance().WarmUp({deployment::kManifestPrimary, deployment::kManifestFallback});
   }
 }
 
@@ -151,6 +159,7 @@ void CInstallerApp::Shutdown() {
   DestroyMainThreadTaskWindow();
   //      The engine: commands, then downloads, then its timer.
   if (engineStarted_) {
+    CSystemProxy::Instance().StopWarmUp(kProxyWarmUpStopMs);
     CHttpEngine::ShutdownCommandFamily();
     CHttpEngine::ShutdownDownloadFamily();
     CHttpEngine::StopTimer();

@@ -7,6 +7,7 @@
 #include "http/CurlWorkshop.h"
 #include "http/HttpMgr.h"
 #include "http/HttpText.h"
+#include "http/SystemProxy.h"
 
 namespace {
 
@@ -78,6 +79,16 @@ void CHttpBase::Prepare() {
   } else if (resumeOffset != 0) {
     curl_easy_setopt(easy, CURLOPT_RANGE, http_text::RangeFrom(resumeOffset).c_str());
   }
+  // The player's proxy, which libcurl would not find in Windows' settings by itself.
+  ApplyProxy(GetUrl());
+}
+
+void CHttpBase::ApplyProxy(const std::wstring& requestUrl) {
+  if (!curl || !curl->easy) return;
+  const CSystemProxy::Lookup lookup = CSystemProxy::Instance().For(requestUrl);
+  if (lookup.fromEnvironment) return;
+  // libcurl copies the text.
+  curl_easy_setopt(curl->easy, CURLOPT_PROXY, WideToAnsi(lookup.choice.proxy).c_str());
 }
 
 bool CHttpBase::Start() {

@@ -15,6 +15,9 @@
 //   seconds ends with libcurl's timeout code, as any other libcurl failure. With
 //   `refuseWebPages` set, a successful answer that is a web page (a captive portal's, a
 //   proxy's: WebPageCheck.h) ends as HTTP status kStatusWebPage (511), a network failure.
+// - Each run goes through the player's proxy as Windows' settings or the environment name it
+//   (SystemProxy.h); looking a proxy script's answer up may hold Prepare for a moment the
+//   first time an origin is asked for.
 #pragma once
 
 #include <curl/curl.h>
@@ -88,4 +91,8 @@ class CHttpBase {
  protected:
   // Stops the transfer object's callbacks, closes its streams and lets it go.
   void ReleaseTransfer();
+  // Sets the transfer's CURLOPT_PROXY for `requestUrl` ("" when the request goes straight to
+  // its server, which also keeps libcurl from the environment's proxy); leaves the option
+  // alone when the environment decides (SystemProxy.h).
+  void ApplyProxy(const std::wstring& requestUrl);
 };

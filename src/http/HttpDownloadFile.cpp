@@ -134,6 +134,8 @@ void CHttpDownloadFile::Prepare() {
   // header, TLS in the certificate check); only its connection goes to the address.
   curl_easy_setopt(curl->easy, CURLOPT_URL, WideToAnsi(route->second.namedUrl).c_str());
   static_cast<CDownloadTransfer*>(curl.get())->RouteTo(route->second.host, route->second.address);
+  // The proxy of the address as it is asked for, by name.
+  ApplyProxy(route->second.namedUrl);
 }
 
 bool CHttpDownloadFile::Start() {
