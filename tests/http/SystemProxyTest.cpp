@@ -10,12 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "http/EngineFixture.h"
 #include "http/HttpDownloadFile.h"
 #include "runtime/Loggers.h"
+#include "support/ScopedProxySettings.h"
 #include "support/SupportLogFile.h"
 
 using engine_test::ClosedPort;
@@ -27,83 +29,30 @@ using testing_support::TestHttpServer;
 
 namespace {
 
-constexpr const wchar_t* kConnectionsKey =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-constexpr const wchar_t* kSettingsValue = L"DefaultConnectionSettings";
 // The bypass list of every setting here: what the other tests use.
 constexpr const char* kOthersBypass = "127.0.0.1;localhost;<local>";
 
-enum Flags : uint32_t { kDirect = 1, kFixedProxy = 2, kScript = 4 };
+constexpr uint32_t kDirect = testing_support::ScopedProxySettings::kDirect;
+constexpr uint32_t kFixedProxy = testing_support::ScopedProxySettings::kFixedProxy;
+constexpr uint32_t kScript = testing_support::ScopedProxySettings::kScript;
 
-// Writes Windows' proxy settings for the test's duration and puts the old ones back after.
+// Windows' proxy settings for the test's duration, read again at once when they change.
 class ProxySettings {
  public:
-  ProxySettings() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-      return;
-    }
-    DWORD size = 0;
-    if (::RegQueryValueExW(key, kSettingsValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-      saved_.resize(size);
-      hadValue_ = ::RegQueryValueExW(key, kSettingsValue, nullptr, nullptr,
-                                     reinterpret_cast<BYTE*>(&saved_[0]), &size) == ERROR_SUCCESS;
-    }
-    ::RegCloseKey(key);
-  }
-
   ~ProxySettings() {
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS) {
-      return;
-    }
-    if (hadValue_) {
-      ::RegSetValueExW(key, kSettingsValue, 0, REG_BINARY,
-                       reinterpret_cast<const BYTE*>(saved_.data()),
-                       static_cast<DWORD>(saved_.size()));
-    } else {
-      ::RegDeleteValueW(key, kSettingsValue);
-    }
-    ::RegCloseKey(key);
+    settings_.reset();
     CSystemProxy::Instance().Forget();
   }
-
-  // WinHTTP's form: version 0x46, a change counter, the flags, then the proxy, the bypass
-  // list and the script's address, each as a 32-bit length and its bytes.
   bool Set(uint32_t flags, const std::string& proxy, const std::string& bypass,
            const std::string& script) {
-    std::string blob;
-    auto add32 = [&blob](uint32_t value) {
-      for (int i = 0; i < 4; ++i) blob += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    add32(0x46);
-    add32(++counter_);
-    add32(flags);
-    for (const std::string* text : {&proxy, &bypass, &script}) {
-      add32(static_cast<uint32_t>(text->size()));
-      blob += *text;
-    }
-    blob += std::string(32, '\0');
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
-    const bool written =
-        ::RegSetValueExW(key, kSettingsValue, 0, REG_BINARY,
-                         reinterpret_cast<const BYTE*>(blob.data()),
-                         static_cast<DWORD>(blob.size())) == ERROR_SUCCESS;
-    ::RegCloseKey(key);
-    // Read at once, not after the lookups' lifetime.
+    const bool written = settings_->Set(flags, proxy, bypass, script);
     CSystemProxy::Instance().Forget();
     return written;
   }
 
  private:
-  std::string saved_;
-  bool hadValue_ = false;
-  uint32_t counter_ = 100;
+  std::unique_ptr<testing_support::ScopedProxySettings> settings_ =
+      std::make_unique<testing_support::ScopedProxySettings>();
 };
 
 // The proxy in libcurl's environment variable for the test's duration.
