@@ -5,6 +5,10 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # File names cross the Unix locale: Chinese folder names need UTF-8.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# Wine hands the environment on to Windows programs, where libcurl's proxy variables come
+# before Windows' proxy settings: a proxy of this machine's would take over every transfer
+# (and cannot be reached from the tests' namespace). Tests that need one set their own.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 
 _kelto_tools_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 

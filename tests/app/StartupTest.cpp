@@ -10,6 +10,7 @@
 #include "runtime/CommandLineOptions.h"
 #include "runtime/MainThreadTask.h"
 #include "support/MessagePump.h"
+#include "app/InstallerUnderTest.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 #include "TestHostWindow.h"
@@ -19,10 +20,6 @@ using testing_support::Quoted;
 using testing_support::RunProcess;
 
 namespace {
-
-std::wstring InstallerPath() {
-  return testing_support::WindowsPathOfBuildFile(KELTO_INSTALLER_EXE);
-}
 
 StartupSettings SettingsFor(std::initializer_list<const wchar_t*> tokens) {
   std::vector<const wchar_t*> argv = {L"KeltoSetup.exe"};

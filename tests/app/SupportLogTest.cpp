@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/InstallerUnderTest.h"
 #include "support/ProcessRunner.h"
 #include "support/SupportLogFile.h"
 #include "support/TestFiles.h"
@@ -20,10 +21,6 @@ using testing_support::SupportLogLine;
 using testing_support::TempFolder;
 
 namespace {
-
-std::wstring InstallerPath() {
-  return testing_support::WindowsPathOfBuildFile(KELTO_INSTALLER_EXE);
-}
 
 // Runs the installer in hidden mode with `arguments`; its process id, or 0 when it did not
 // end with code 0.
