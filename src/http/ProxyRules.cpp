@@ -21,6 +21,17 @@ bool IsDigits(const std::wstring& text) {
   return true;
 }
 
+// A scheme as URLs spell it: a letter, then letters, digits, "+", "-" or ".".
+bool IsSchemeName(const std::wstring& text) {
+  if (text.empty() || !((text[0] >= L'a' && text[0] <= L'z'))) return false;
+  for (wchar_t c : text) {
+    const bool allowed = (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'+' ||
+                         c == L'-' || c == L'.';
+    if (!allowed) return false;
+  }
+  return true;
+}
+
 // Port text to a number; 0 when it is none (too long, or out of range).
 int PortOf(const std::wstring& text) {
   if (!IsDigits(text) || text.size() > 5) return 0;
@@ -73,6 +84,7 @@ std::wstring CurlProxy(const std::wstring& entry, const wchar_t* defaultScheme) 
   if (separator != std::wstring::npos) {
     scheme = LowerCase(entry.substr(0, separator));
     rest = entry.substr(separator + 3);
+    if (!IsSchemeName(scheme)) return std::wstring();
   }
   rest = rest.substr(0, rest.find(L'/'));
   std::wstring host, port;

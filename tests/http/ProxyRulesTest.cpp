@@ -49,8 +49,8 @@ TEST(ProxyRules, TheListsEntryForTheScheme) {
   EXPECT_EQ(ProxyFor(L"HTTP=a:1 https=b:2", L"http"), L"http://a:1");
   EXPECT_EQ(ProxyFor(L"http://p:8000/", L"https"), L"http://p:8000");
   EXPECT_EQ(ProxyFor(L"[fe80::1]:3128", L"http"), L"http://[fe80::1]:3128");
-  // Entries that name no host are skipped.
-  EXPECT_EQ(ProxyFor(L"=;http=;:80;q:1", L"http"), L"http://q:1");
+  // Entries that name no host, or no scheme before "://", are skipped.
+  EXPECT_EQ(ProxyFor(L"=;http=;:80;://p:8;1x://p:8;q:1", L"http"), L"http://q:1");
   EXPECT_EQ(ProxyFor(L"", L"http"), L"");
 }
 
