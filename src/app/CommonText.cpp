@@ -10,6 +10,17 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 wchar_t FoldAsciiCase(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
 
+// Whether `path` begins with `base` (not longer than it), A-Z without regard to case and any
+// separator matching any other.
+bool StartsWithPath(const std::wstring& path, const std::wstring& base) {
+  for (std::size_t i = 0; i < base.size(); ++i) {
+    const wchar_t a = path[i], b = base[i];
+    if (IsSeparator(a) && IsSeparator(b)) continue;
+    if (FoldAsciiCase(a) != FoldAsciiCase(b)) return false;
+  }
+  return true;
+}
+
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 }  // namespace
@@ -66,12 +77,20 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
 bool IsPathInFolder(const std::wstring& path, const std::wstring& folder) {
   const std::wstring base = TrimTrailingSeparators(folder);
   if (base.empty() || path.size() <= base.size()) return false;
-  for (std::size_t i = 0; i < base.size(); ++i) {
-    const wchar_t a = path[i], b = base[i];
-    if (IsSeparator(a) && IsSeparator(b)) continue;
-    if (FoldAsciiCase(a) != FoldAsciiCase(b)) return false;
+  return StartsWithPath(path, base) && IsSeparator(path[base.size()]);
+}
+
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAsciiCase(a[i]) != FoldAsciiCase(b[i])) return false;
   }
-  return IsSeparator(path[base.size()]);
+  return true;
+}
+
+bool IsSameFolder(const std::wstring& a, const std::wstring& b) {
+  const std::wstring x = TrimTrailingSeparators(a), y = TrimTrailingSeparators(b);
+  return !x.empty() && x.size() == y.size() && StartsWithPath(x, y);
 }
 
 bool IsDeletableTree(const std::wstring& folder) {

@@ -36,6 +36,14 @@ std::wstring TrimTrailingSeparators(const std::wstring& path);
 // contains nothing; a trailing separator on the folder makes no difference.
 bool IsPathInFolder(const std::wstring& path, const std::wstring& folder);
 
+// Whether `a` and `b` are the same text when A-Z are compared without regard to case (other
+// letters exactly): how digests and file system paths are compared.
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
+
+// Whether `a` and `b` name the same folder as text: "/" read as "\\", trailing separators
+// ignored, A-Z without regard to case. Empty names no folder: false.
+bool IsSameFolder(const std::wstring& a, const std::wstring& b);
+
 // Whether a whole folder tree at `folder` may be deleted: an absolute path ("X:\\..." or
 // "\\\\server\\share\\...") that names at least one folder below the drive or share root.
 // Drive roots, shares and relative paths are refused: deleting those would take far more

@@ -4,10 +4,12 @@
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <mutex>
 #include <vector>
 
 #include "runtime/Logging.h"
+#include "runtime/MD5.h"
 #include "runtime/Win32Handles.h"
 
 namespace {
@@ -138,6 +140,15 @@ std::int64_t FileSize(const std::wstring& path) {
   ScopedFind found(::FindFirstFileW(path.c_str(), &data));
   if (!found) return -1;
   return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::wstring FileDigest(const std::wstring& path) {
+  std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+  if (!file) return std::wstring();
+  MD5 digest(file);  // reads, closes and finalizes
+  if (digest.readFailed()) return std::wstring();
+  const std::string hex = digest.hex_digest();
+  return std::wstring(hex.begin(), hex.end());
 }
 
 bool DeleteTree(const std::wstring& folder) {

@@ -38,6 +38,10 @@ bool DeleteFileWithRetry(const std::wstring& path, int extraAttempts);
 // cannot be found.
 std::int64_t FileSize(const std::wstring& path);
 
+// The MD5 digest of the whole file at `path`, as 32 lower-case hexadecimal digits; empty when
+// the file cannot be opened or not be read to its end.
+std::wstring FileDigest(const std::wstring& path);
+
 // Deletes the folder tree `folder` (a trailing "\\" is optional): every file that can be
 // deleted, every sub-folder, then the folder itself. True when the folder is gone (or never
 // existed). Links inside the tree (junctions, symbolic links) are removed as links: what they

@@ -85,6 +85,26 @@ TEST(IsPathInFolder, MatchesTheFolderAsAWholePathComponent) {
   EXPECT_FALSE(IsPathInFolder(L"E:\\Games\\a.exe", L"D:\\"));
 }
 
+TEST(IsSameFolder, ComparesFoldersAsPathsNotAsText) {
+  EXPECT_TRUE(IsSameFolder(L"D:\\Games\\Kelto", L"d:\\games\\KELTO"));
+  EXPECT_TRUE(IsSameFolder(L"D:\\Games\\Kelto\\", L"D:/Games/Kelto"));
+  EXPECT_TRUE(IsSameFolder(L"D:\\凯途网络\\凯途星联", L"d:\\凯途网络\\凯途星联\\"));
+  EXPECT_FALSE(IsSameFolder(L"D:\\Games\\Kelto", L"D:\\Games\\Kelto2"));
+  EXPECT_FALSE(IsSameFolder(L"D:\\Games\\Kelto", L"D:\\Games"));
+  EXPECT_FALSE(IsSameFolder(L"D:\\Ä", L"D:\\ä"));
+  EXPECT_FALSE(IsSameFolder(L"", L""));
+  EXPECT_FALSE(IsSameFolder(L"\\", L""));
+}
+
+TEST(EqualsIgnoringAsciiCase, FoldsOnlyAToZ) {
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(L"9e107d9d372bb6826bd81d3542a419d6",
+                                      L"9E107D9D372BB6826BD81D3542A419D6"));
+  EXPECT_TRUE(EqualsIgnoringAsciiCase(L"", L""));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"abc", L"abcd"));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"abc", L"abd"));
+  EXPECT_FALSE(EqualsIgnoringAsciiCase(L"Ä", L"ä"));
+}
+
 TEST(IsDeletableTree, RefusesRootsSharesAndRelativePaths) {
   EXPECT_TRUE(IsDeletableTree(L"C:\\Games\\Kelto\\bin\\"));
   EXPECT_TRUE(IsDeletableTree(L"C:\\Games"));

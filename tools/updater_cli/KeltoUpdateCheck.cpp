@@ -21,7 +21,6 @@
 
 #include "app/CommonUtils.h"
 #include "http/HttpEngine.h"
-#include "runtime/MD5.h"
 #include "runtime/MainThreadTask.h"
 #include "updater/IGameEventListener.h"
 #include "updater/PackageFiles.h"
@@ -60,27 +59,6 @@ void PrintLine(const std::wstring& line) {
   std::fflush(stdout);
 }
 
-bool EqualIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'A' && x <= L'Z') x += L'a' - L'A';
-    if (y >= L'A' && y <= L'Z') y += L'a' - L'A';
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// The file's MD5 digest as hexadecimal text; empty when it cannot be read.
-std::wstring FileDigest(const std::wstring& path) {
-  FILE* file = ::_wfopen(path.c_str(), L"rb");
-  if (!file) return std::wstring();
-  MD5 digest(file);  // reads, closes and finalizes
-  if (digest.readFailed()) return std::wstring();
-  const std::string hex = digest.hex_digest();
-  return std::wstring(hex.begin(), hex.end());
-}
-
 // Prints each report and ends the message loop with the exit code once the run is over.
 class ReportPrinter : public IGameEventListener {
  public:
@@ -108,7 +86,7 @@ class ReportPrinter : public IGameEventListener {
       return;
     }
     const std::wstring actual = FileDigest(packageFile);
-    const bool match = EqualIgnoringAsciiCase(actual, digest);
+    const bool match = EqualsIgnoringAsciiCase(actual, digest);
     PrintLine(FormatString(L"md5: %ls (package %ls, manifest %ls)", match ? L"match" : L"MISMATCH",
                            actual.empty() ? L"unreadable" : actual.c_str(), digest.c_str()));
     End(match ? kPackageInPlace : kDigestMismatch);
