@@ -12,6 +12,9 @@ namespace msg {
 
 // Install dialog: the install worker found the package unusable (wParam 0, lParam 0).
 constexpr UINT kPackageUnusable = WM_USER + 100;  // 0x464
+// Install dialog: the install worker is about to run the package; the phase label says so
+// (wParam 0, lParam 0).
+constexpr UINT kPackageRunning = WM_USER + 101;  // 0x465
 
 // Update module helper window (wParam, lParam = error type, error code unless noted).
 constexpr UINT kUpdaterManifest = WM_USER + 1000;     // 0x7E8: manifest fetched

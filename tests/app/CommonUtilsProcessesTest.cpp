@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AppTestSupport.h"
 #include "app/CommonUtils.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
@@ -20,36 +21,10 @@ using testing_support::TempFolder;
 
 namespace {
 
-std::wstring HelperExe() { return testing_support::WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE); }
-
-// Copies the helper to `path` (creating its folder).
-std::wstring PlaceHelper(const std::wstring& path) {
-  CreateDir(ParentDir(path));
-  return ::CopyFileW(HelperExe().c_str(), path.c_str(), FALSE) ? path : std::wstring();
-}
-
-// A sleeping copy of the helper; ended by the test or, at the latest, by the destructor.
-std::unique_ptr<RunningProcess> StartSleeper(const std::wstring& exe) {
-  return std::make_unique<RunningProcess>(Quoted(exe) + L" sleep 120");
-}
-
-bool Ends(DWORD processId, DWORD timeoutMs) {
-  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
-  if (!process) return true;  // already gone
-  const bool ended = ::WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
-  ::CloseHandle(process);
-  return ended;
-}
-
-// A process just started shows its executable's path only once it is loaded: waits (at most
-// 5 s) for the search of `folder` to give `expectedId`.
-bool WaitUntilFound(const std::wstring& folder, DWORD expectedId) {
-  for (int i = 0; i < 200; ++i) {
-    if (FindProcessInFolder(folder) == expectedId) return true;
-    ::Sleep(25);
-  }
-  return false;
-}
+using app_test::Ends;
+using app_test::PlaceHelper;
+using app_test::StartSleeper;
+using app_test::WaitUntilFound;
 
 TEST(StartProcess, PassesTheCommandLineAndReportsIdentifiers) {
   TempFolder temp;

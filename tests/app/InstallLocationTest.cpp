@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "AppTestSupport.h"
 #include "app/CommonUtils.h"
 #include "app/InstallLocation.h"
 #include "support/ProcessRunner.h"
@@ -197,9 +198,7 @@ TEST_F(TestDrives, SilentInstallDirUsesTheInstallersNeighbourhoodFirst) {
 TEST_F(TestDrives, AnInstallerFindsItsFolderAndThePackageBesideIt) {
   const std::wstring kit = L"F:\\凯途\\bin";
   const std::wstring exe = kit + L"\\KeltoSetup.exe";
-  ASSERT_TRUE(CreateDir(kit));
-  ASSERT_TRUE(::CopyFileW(
-      testing_support::WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE).c_str(), exe.c_str(), FALSE));
+  ASSERT_FALSE(app_test::PlaceHelper(exe).empty());
   ASSERT_TRUE(WriteTestFile(kit + L"\\qvmain.dll"));
   ASSERT_TRUE(WriteTestFile(kit + L"\\qvinstaller.exe"));
 

@@ -3,7 +3,6 @@
 // views. Each test removes them again; the CTest lock "launcher_records" keeps other test
 // programs away from them meanwhile.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -11,59 +10,27 @@
 
 #include "app/CommonUtils.h"
 #include "app/InstallLocation.h"
+#include "AppTestSupport.h"
 #include "support/TestFiles.h"
 
 using namespace install_location;
 using testing_support::TempFolder;
 using testing_support::WriteTestFile;
-using testing_support::WriteWideFile;
 
 namespace {
 
-const wchar_t* const kKey = L"SOFTWARE\\KeltoLauncher";
-
-std::wstring IniPath() {
-  wchar_t folder[MAX_PATH] = L"";
-  ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
-  return std::wstring(folder) + L"\\KeltoLaucher.ini";
-}
-
-void WriteIniRecord(const std::wstring& installPath) {
-  // A Unicode ini file (byte-order mark first), as the profile functions read it.
-  ASSERT_TRUE(WriteWideFile(IniPath(), L"\xFEFF[Kelto-Launcher]\r\nInstallPath=" + installPath +
-                                           L"\r\n"));
-}
-
-// Writes "InstPath" in one registry view; `bytes` overrides the data size (default: the text
-// with its terminating null).
-void WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD type = REG_SZ,
-                         DWORD bytes = 0) {
-  HKEY key = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | view,
-                              nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  if (bytes == 0) bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  EXPECT_EQ(::RegSetValueExW(key, L"InstPath", 0, type,
-                             reinterpret_cast<const BYTE*>(text.c_str()), bytes),
-            ERROR_SUCCESS);
-  ::RegCloseKey(key);
-}
-
-void RemoveRecords() {
-  ::DeleteFileW(IniPath().c_str());
-  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKey, view, 0);
-  }
-}
+using app_test::RemoveLauncherRecords;
+using app_test::WriteIniRecord;
+using app_test::WriteRegistryRecord;
 
 class LauncherRecords : public ::testing::Test {
  protected:
   void SetUp() override {
-    RemoveRecords();
+    RemoveLauncherRecords();
     game_ = temp_ / L"凯途网络\\凯途星联";
     launcher_ = game_ + L"\\KeltoLauncher.exe";
   }
-  void TearDown() override { RemoveRecords(); }
+  void TearDown() override { RemoveLauncherRecords(); }
 
   TempFolder temp_;
   std::wstring game_;
@@ -72,10 +39,10 @@ class LauncherRecords : public ::testing::Test {
 
 TEST_F(LauncherRecords, IniRecordOfAnExistingLauncherComesFirst) {
   ASSERT_TRUE(WriteTestFile(launcher_));
-  WriteIniRecord(launcher_);
+  ASSERT_TRUE(WriteIniRecord(launcher_));
   const std::wstring other = temp_ / L"other";
   ASSERT_TRUE(WriteTestFile(other + L"\\KeltoLauncher.exe"));
-  WriteRegistryRecord(other, KEY_WOW64_32KEY);
+  ASSERT_TRUE(WriteRegistryRecord(other, KEY_WOW64_32KEY));
 
   InstallPaths paths;
   EXPECT_TRUE(DetectLauncherRecord(paths));
@@ -84,9 +51,9 @@ TEST_F(LauncherRecords, IniRecordOfAnExistingLauncherComesFirst) {
 }
 
 TEST_F(LauncherRecords, StaleIniRecordFallsThroughToTheRegistry) {
-  WriteIniRecord(temp_ / L"gone\\KeltoLauncher.exe");
+  ASSERT_TRUE(WriteIniRecord(temp_ / L"gone\\KeltoLauncher.exe"));
   ASSERT_TRUE(WriteTestFile(launcher_));
-  WriteRegistryRecord(game_ + L"\\", KEY_WOW64_32KEY);
+  ASSERT_TRUE(WriteRegistryRecord(game_ + L"\\", KEY_WOW64_32KEY));
 
   InstallPaths paths;
   EXPECT_TRUE(DetectLauncherRecord(paths));
@@ -96,7 +63,7 @@ TEST_F(LauncherRecords, StaleIniRecordFallsThroughToTheRegistry) {
 
 TEST_F(LauncherRecords, RegistryFolderWithoutLauncherStillGivesTheFolder) {
   ASSERT_TRUE(CreateDir(game_));
-  WriteRegistryRecord(game_, KEY_WOW64_32KEY);
+  ASSERT_TRUE(WriteRegistryRecord(game_, KEY_WOW64_32KEY));
   InstallPaths paths;
   paths.launcherPath = L"left over";
   EXPECT_FALSE(DetectLauncherRecord(paths));
@@ -104,15 +71,15 @@ TEST_F(LauncherRecords, RegistryFolderWithoutLauncherStillGivesTheFolder) {
   EXPECT_EQ(paths.launcherPath, L"");
 
   // A folder that is gone altogether is still the folder the launcher was in.
-  RemoveRecords();
-  WriteRegistryRecord(temp_ / L"卸载了", KEY_WOW64_32KEY);
+  RemoveLauncherRecords();
+  ASSERT_TRUE(WriteRegistryRecord(temp_ / L"卸载了", KEY_WOW64_32KEY));
   EXPECT_FALSE(DetectLauncherRecord(paths));
   EXPECT_EQ(paths.installDir, temp_ / L"卸载了");
 }
 
 TEST_F(LauncherRecords, RegistryRecordIsReadFromEitherView) {
   ASSERT_TRUE(WriteTestFile(launcher_));
-  WriteRegistryRecord(game_, KEY_WOW64_64KEY);
+  ASSERT_TRUE(WriteRegistryRecord(game_, KEY_WOW64_64KEY));
   InstallPaths paths;
   EXPECT_TRUE(DetectLauncherRecord(paths));
   EXPECT_EQ(paths.launcherPath, launcher_);
@@ -120,7 +87,7 @@ TEST_F(LauncherRecords, RegistryRecordIsReadFromEitherView) {
   // Both views: the 32-bit one, where a 32-bit launcher writes, is asked first.
   const std::wstring older = temp_ / L"older";
   ASSERT_TRUE(WriteTestFile(older + L"\\KeltoLauncher.exe"));
-  WriteRegistryRecord(older, KEY_WOW64_32KEY);
+  ASSERT_TRUE(WriteRegistryRecord(older, KEY_WOW64_32KEY));
   EXPECT_TRUE(DetectLauncherRecord(paths));
   EXPECT_EQ(paths.installDir, older);
 }
@@ -128,18 +95,18 @@ TEST_F(LauncherRecords, RegistryRecordIsReadFromEitherView) {
 TEST_F(LauncherRecords, RegistryTextIsCutAtItsLengthOrItsNull) {
   ASSERT_TRUE(WriteTestFile(launcher_));
   // Stored without its terminating null: the length alone ends the text.
-  WriteRegistryRecord(game_, KEY_WOW64_32KEY, REG_SZ,
-                      static_cast<DWORD>(game_.size() * sizeof(wchar_t)));
+  ASSERT_TRUE(WriteRegistryRecord(game_, KEY_WOW64_32KEY, REG_SZ,
+                                  static_cast<DWORD>(game_.size() * sizeof(wchar_t))));
   InstallPaths paths;
   EXPECT_TRUE(DetectLauncherRecord(paths));
   EXPECT_EQ(paths.installDir, game_);
 
   // Stored with junk after a null: the text ends at the null.
-  RemoveRecords();
+  RemoveLauncherRecords();
   std::wstring padded = game_;
   padded.push_back(L'\0');
   padded += L"junk";
-  WriteRegistryRecord(padded, KEY_WOW64_32KEY);
+  ASSERT_TRUE(WriteRegistryRecord(padded, KEY_WOW64_32KEY));
   EXPECT_TRUE(DetectLauncherRecord(paths));
   EXPECT_EQ(paths.installDir, game_);
 }
@@ -151,8 +118,8 @@ TEST_F(LauncherRecords, OtherValueTypesAndMissingRecordsFindNothing) {
   EXPECT_EQ(paths.installDir, L"D:\\kept");
 
   ASSERT_TRUE(WriteTestFile(launcher_));
-  WriteRegistryRecord(game_, KEY_WOW64_32KEY, REG_EXPAND_SZ);
-  WriteIniRecord(L"");
+  ASSERT_TRUE(WriteRegistryRecord(game_, KEY_WOW64_32KEY, REG_EXPAND_SZ));
+  ASSERT_TRUE(WriteIniRecord(L""));
   EXPECT_FALSE(DetectLauncherRecord(paths));
   EXPECT_EQ(paths.installDir, L"D:\\kept");
   EXPECT_EQ(paths.launcherPath, L"");

@@ -34,6 +34,7 @@ bool TestHttpServer::Start(const std::wstring& root, const Options& options) {
   tls_ = !options.tlsCertificate.empty();
   if (tls_) args.insert(args.end(), {"--tls", options.tlsCertificate, options.tlsKey});
   if (options.proxy) args.push_back("--proxy");
+  if (options.port != 0) args.insert(args.end(), {"--port", std::to_string(options.port)});
   return process_.Start("http_server.py", args);
 }
 

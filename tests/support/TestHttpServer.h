@@ -44,6 +44,8 @@ class TestHttpServer {
     // Also a forward proxy, relaying to 127.0.0.1 whatever host a request names (see
     // http_server.py); its log shows a proxied request's absolute URL as its target.
     bool proxy = false;
+    // A fixed port (the installer's own manifest addresses name one); 0 lets the system pick.
+    uint16_t port = 0;
   };
 
   // Serves the files of `root` (a Windows path).

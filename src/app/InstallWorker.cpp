@@ -1,0 +1,133 @@
+#include "app/InstallWorker.h"
+
+#include <process.h>
+
+#include "app/CommonUtils.h"
+#include "app/InstallCommands.h"
+#include "app/InstallProgress.h"
+#include "runtime/Logging.h"
+#include "runtime/Win32Handles.h"
+#include "runtime/WindowMessages.h"
+
+const wchar_t* const CInstallWorker::kOldInstallFiles[7] = {
+    L"KeltoLauncher.exe", L"ywupdate.ini",    L"uninst.exe",      L"Launcher.ini",
+    L"tg.id",             L"preference.ini", L"GameSettings.ini",
+};
+
+namespace {
+
+constexpr DWORD kTickWaitMs = 20;
+
+}  // namespace
+
+CInstallWorker::CInstallWorker(const TJob& job) : job_(job) {}
+
+bool CInstallWorker::Start() {
+  // The thread's own reference, handed over with the pointer.
+  AddRef();
+  const uintptr_t thread = ::_beginthreadex(nullptr, 0, InstallThreadProc, this, 0, nullptr);
+  if (thread == 0) {
+    Release();
+    return false;
+  }
+  // Nobody waits for the thread: it ends by itself.
+  ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+  return true;
+}
+
+unsigned __stdcall CInstallWorker::InstallThreadProc(void* worker) {
+  CInstallWorker* self = static_cast<CInstallWorker*>(worker);
+  try {
+    self->Run();
+  } catch (...) {
+    LOG_FILE(2, L"install worker: unexpected exception");
+  }
+  self->Release();
+  return 0;
+}
+
+void CInstallWorker::Run() {
+  if (!PackageMatchesDigest()) {
+    Post(msg::kPackageUnusable);
+    return;
+  }
+  if (!RunPackage()) {
+    Post(msg::kPackageUnusable);
+    return;
+  }
+  FinishAndLaunch();
+  Post(WM_CLOSE, 1);
+}
+
+bool CInstallWorker::PackageMatchesDigest() const {
+  if (job_.expectedDigest.empty()) return true;
+  // A package that cannot be read to its end is as unusable as one that differs.
+  const std::wstring actual = FileDigest(job_.packagePath);
+  return !actual.empty() && EqualsIgnoringAsciiCase(actual, job_.expectedDigest);
+}
+
+bool CInstallWorker::RunPackage() {
+  Post(msg::kPackageRunning);
+  if (job_.launcherFound) CleanOldInstall();
+  const std::wstring commandLine =
+      install_commands::PackageCommandLine(job_.packagePath, job_.installDir);
+  // The package's exit code says nothing the installer could act on; a package that cannot
+  // even start (blocked, not a program) is one to download again.
+  const DWORD error = RunAndWait(job_.packagePath, commandLine);
+  if (error != 0) {
+    LOG_FILE(2, L"install worker: package did not start: %u", static_cast<unsigned>(error));
+    return false;
+  }
+  return true;
+}
+
+void CInstallWorker::FinishAndLaunch() {
+  finishing = true;
+  // The displayed progress runs to its end first. A window that is gone advances nothing.
+  while (installTicks < install_progress::kTicksFull && ::IsWindow(job_.window)) {
+    ::Sleep(kTickWaitMs);
+  }
+  if (job_.runLauncher) {
+    const std::wstring launcher = JoinPath(job_.installDir, install_commands::kLauncherFile);
+    StartProcess(launcher, install_commands::LauncherCommandLine(launcher, job_.gameId));
+  }
+  DeleteFileWithRetry(job_.packagePath, 0);
+}
+
+void CInstallWorker::CleanOldInstall() {
+  // The old install is cleaned only where the package is about to unpack over it: a folder
+  // the player picked elsewhere holds other programs' files and processes.
+  if (!IsSameFolder(job_.installDir, ParentDir(job_.launcherPath))) return;
+  // 1.
+  EnableDebugPrivilege();
+  // 2.
+  StopProcessesIn(job_.installDir);
+  // 3.
+  DeleteTree(JoinPath(job_.installDir, L"bin\\"));
+  DeleteTree(JoinPath(job_.installDir, L"patch\\"));
+  // 4.
+  for (const wchar_t* name : kOldInstallFiles) {
+    DeleteFileWithRetry(JoinPath(job_.installDir, name), 0);
+  }
+}
+
+void CInstallWorker::StopProcessesIn(const std::wstring& folder) {
+  DWORD lastStopped = 0;
+  for (int stopped = 0; stopped < kMaxProcessesStopped; ++stopped) {
+    const DWORD id = FindProcessInFolder(folder);
+    // The search always names the first match: one that outlived its termination would
+    // come back for ever.
+    if (id == 0 || id == lastStopped) return;
+    win::ScopedHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
+    if (!process) return;
+    if (::WaitForSingleObject(process.get(), kProcessEndWaitMs) == WAIT_TIMEOUT) {
+      ::TerminateProcess(process.get(), 0);
+      ::WaitForSingleObject(process.get(), kTerminateWaitMs);
+    }
+    lastStopped = id;
+  }
+}
+
+void CInstallWorker::Post(UINT message, WPARAM wParam) const {
+  ::PostMessageW(job_.window, message, wParam, 0);
+}

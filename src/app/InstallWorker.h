@@ -1,0 +1,78 @@
+// CInstallWorker: the install step, on a worker thread of its own: checks the downloaded
+// package against the manifest's MD5 digest, removes what an older launcher left in its
+// folder, runs the package silently into the install folder, waits for the displayed
+// progress to reach its end, starts the launcher with the game number, deletes the package
+// and closes the install window.
+//
+// Contract: the install dialog creates one worker per install step on the user-interface
+// thread and calls Start once. The worker is reference-counted: the thread holds it for as
+// long as it runs, so the dialog (and its window) may be gone before the thread ends. The job
+// is copied at construction and never changes. Only `installTicks` and `finishing` are shared
+// while the thread runs: the dialog's install timer advances `installTicks` and reads
+// `finishing`; the worker sets `finishing` and waits for `installTicks`. The worker reaches
+// the window only by posting messages: msg::kPackageRunning before the package runs,
+// msg::kPackageUnusable (and nothing else) when the package cannot be used, WM_CLOSE with 1
+// when done. Failures to stop a process, delete a file or start the launcher are not
+// reported; the remaining steps run.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "runtime/RefPtr.h"
+
+class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
+ public:
+  struct TJob {
+    std::wstring installDir;      // the folder the package unpacks into
+    std::wstring packagePath;     // the package, deleted after the install
+    std::wstring expectedDigest;  // the manifest's MD5 digest; empty skips the check
+    bool launcherFound = false;   // an installed launcher was found at start-up ...
+    std::wstring launcherPath;    // ... here
+    int gameId = 12;              // handed to the launcher
+    bool runLauncher = true;      // start the launcher after the install
+    HWND window = nullptr;        // the install window, told by posted messages
+  };
+
+  explicit CInstallWorker(const TJob& job);
+
+  // Starts the thread; false when it cannot be started (nothing has happened then).
+  bool Start();
+
+  const TJob& job() const { return job_; }
+
+  // The simulated progress of the install step, 0 to 900 and a little beyond: written by the
+  // dialog's install timer, waited for by the worker.
+  std::atomic<int> installTicks{0};
+  // The package has run: the install timer runs fast to the end.
+  std::atomic<bool> finishing{false};
+
+  // How long the worker gives a process of the old install to end on its own before it is
+  // terminated, and for the termination to take effect.
+  static constexpr DWORD kProcessEndWaitMs = 100;
+  static constexpr DWORD kTerminateWaitMs = 2000;
+  // Processes of the old install stopped at most, a bound against one that keeps coming back.
+  static constexpr int kMaxProcessesStopped = 64;
+  // Files of the old install removed before the package unpacks over it.
+  static const wchar_t* const kOldInstallFiles[7];
+
+ private:
+  friend class CRefThreadSafeBase<CInstallWorker>;
+  ~CInstallWorker() override = default;
+
+  static unsigned __stdcall InstallThreadProc(void* worker);
+  // The whole step on the worker thread.
+  void Run();
+  bool PackageMatchesDigest() const;
+  // False when the package could not be started.
+  bool RunPackage();
+  void FinishAndLaunch();
+  void CleanOldInstall();
+  // Ends every process that runs from the old install's folder, as far as that is possible.
+  void StopProcessesIn(const std::wstring& folder);
+  void Post(UINT message, WPARAM wParam = 0) const;
+
+  const TJob job_;
+};

@@ -1,0 +1,186 @@
+#include "AppTestSupport.h"
+
+#include <shlobj.h>
+
+#include <cstdlib>
+
+#include "TestHostWindow.h"
+#include "app/CommonUtils.h"
+
+using namespace testing_support;
+
+namespace app_test {
+
+namespace {
+
+const wchar_t* const kRegistryKey = L"SOFTWARE\\KeltoLauncher";
+
+// The value of the line "<key>=<value>".
+std::string LineValue(const std::string& text, const std::string& key) {
+  size_t start = 0;
+  while (text.compare(start, key.size() + 1, key + "=") != 0) {
+    start = text.find('\n', start);
+    if (start == std::string::npos) return std::string();
+    ++start;
+  }
+  const size_t value = start + key.size() + 1;
+  const size_t end = text.find_first_of("\r\n", value);
+  return text.substr(value, end == std::string::npos ? std::string::npos : end - value);
+}
+
+}  // namespace
+
+std::wstring PlaceHelper(const std::wstring& path) {
+  CreateDir(ParentDir(path));
+  const std::wstring helper = WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE);
+  return ::CopyFileW(helper.c_str(), path.c_str(), FALSE) ? path : std::wstring();
+}
+
+std::unique_ptr<RunningProcess> StartSleeper(const std::wstring& exe) {
+  return std::make_unique<RunningProcess>(Quoted(exe) + L" sleep 120");
+}
+
+bool WaitUntilFound(const std::wstring& folder, DWORD expectedId) {
+  for (int i = 0; i < 200; ++i) {
+    if (FindProcessInFolder(folder) == expectedId) return true;
+    ::Sleep(25);
+  }
+  return false;
+}
+
+bool Ends(DWORD processId, DWORD timeoutMs) {
+  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (!process) return true;  // already gone
+  const bool ended = ::WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+  ::CloseHandle(process);
+  return ended;
+}
+
+std::wstring DemoPackage() { return WindowsPathOfBuildFile(KELTO_DEMO_PACKAGE); }
+std::wstring DemoLauncher() { return WindowsPathOfBuildFile(KELTO_DEMO_LAUNCHER); }
+
+bool UpdateServer::Start(const std::string& digest) {
+  const std::wstring package = root_ / L"qvinstaller.exe";
+  if (!::CopyFileW(DemoPackage().c_str(), package.c_str(), FALSE)) return false;
+  packageDigest_ = WideToUtf8(FileDigest(package));
+  packageSize_ = FileSizeOf(package);
+  if (packageDigest_.empty() || !WriteManifest(digest.empty() ? packageDigest_ : digest)) {
+    return false;
+  }
+  TestHttpServer::Options options;
+  options.port = kPort;
+  return http_.Start(root_.path(), options);
+}
+
+bool UpdateServer::WriteManifest(const std::string& digest) {
+  const std::string manifest = "[Install]\r\nUrl=http://127.0.0.1:" + std::to_string(kPort) +
+                               "/qvinstaller.exe\r\nmurl=\r\nSize=" +
+                               std::to_string(packageSize_) + "\r\nMd5=" + digest +
+                               "\r\nVersion=test-1\r\n";
+  return WriteBinaryFile(root_ / L"qvinstall.txt", manifest);
+}
+
+LauncherStart WaitForLauncherStart(const std::wstring& folder, DWORD limitMs) {
+  LauncherStart start;
+  const std::wstring record = folder + L"\\KeltoLauncher.started.txt";
+  std::string text;
+  const DWORD begin = ::GetTickCount();
+  // The launcher writes its record in one go; "pid=" is its last line.
+  while ((text = ReadBinaryFile(record)).find("pid=") == std::string::npos) {
+    if (::GetTickCount() - begin > limitMs) return start;
+    ::Sleep(50);
+  }
+  start.found = true;
+  start.commandLine = LineValue(text, "cmdline");
+  start.id = LineValue(text, "id");
+  start.d = LineValue(text, "d") == "1";
+  start.pid = static_cast<DWORD>(std::strtoul(LineValue(text, "pid").c_str(), nullptr, 10));
+  if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, start.pid)) {
+    ::TerminateProcess(process, 0);
+    ::WaitForSingleObject(process, 5000);
+    ::CloseHandle(process);
+  }
+  return start;
+}
+
+std::wstring LauncherIniPath() {
+  wchar_t folder[MAX_PATH] = L"";
+  ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
+  return std::wstring(folder) + L"\\KeltoLaucher.ini";
+}
+
+bool WriteIniRecord(const std::wstring& launcherPath) {
+  // A Unicode ini file (byte-order mark first), as the profile functions read it.
+  return WriteWideFile(LauncherIniPath(),
+                       L"\xFEFF[Kelto-Launcher]\r\nInstallPath=" + launcherPath + L"\r\n");
+}
+
+bool WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD type, DWORD bytes) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, nullptr, 0, KEY_SET_VALUE | view,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  if (bytes == 0) bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+  const LONG result = ::RegSetValueExW(key, L"InstPath", 0, type,
+                                       reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+  ::RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
+void RemoveLauncherRecords() {
+  ::DeleteFileW(LauncherIniPath().c_str());
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, view, 0);
+  }
+}
+
+std::wstring OneClickFolder() { return L"D:\\凯途网络\\凯途星联"; }
+
+void ClearTestDrive(wchar_t drive) {
+  const std::wstring root = std::wstring(1, drive) + L":\\";
+  WIN32_FIND_DATAW data = {};
+  HANDLE found = ::FindFirstFileW((root + L"*").c_str(), &data);
+  if (found == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveFolderTree(root + name);
+    } else {
+      ::DeleteFileW((root + name).c_str());
+    }
+  } while (::FindNextFileW(found, &data));
+  ::FindClose(found);
+}
+
+bool TestDrivesPresent() {
+  const char* drives = std::getenv("KELTO_TEST_DRIVES");
+  return drives && *drives;
+}
+
+bool XdotoolOn(HWND window, const std::wstring& commands) {
+  // Wine keeps the X window of each top-level window in this property.
+  const auto xid = reinterpret_cast<uintptr_t>(::GetPropW(window, L"__wine_x11_whole_window"));
+  if (xid == 0) return false;
+  std::wstring line = L"xdotool " + commands;
+  const std::wstring id = std::to_wstring(xid);
+  for (size_t at = line.find(L"%1"); at != std::wstring::npos; at = line.find(L"%1", at)) {
+    line.replace(at, 2, id);
+  }
+  return StartShell(line);
+}
+
+bool ClickAt(HWND window, POINT point) { return XdotoolOn(window, XdotoolClick(point)); }
+
+HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title) {
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, className, title))) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == processId) return window;
+  }
+  return nullptr;
+}
+
+}  // namespace app_test
