@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "DeploymentConfig.h"
+#include "app/MainDlg.h"
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "app/SupportLog.h"
@@ -64,7 +65,8 @@ int CInstallerApp::Run() {
   }
 
   // 5. The install dialog object.
-  //    Seam: CMainDlg arrives with the install controller; mainDialog stays null until then.
+  dialog_ = std::make_unique<CMainDlg>();
+  settings.mainDialog = dialog_.get();
 
   // 6. The heartbeat thread timer.
   settings.heartbeatTimer = ::SetTimer(nullptr, kHeartbeatTimerId, kHeartbeatPeriodMs,
@@ -126,8 +128,15 @@ void CInstallerApp::StartServices() {
 }
 
 bool CInstallerApp::CreateInstallWindow() {
-  // Seam: the install dialog creates, centres and (unless hidden) shows its window here.
-  return false;
+  // The skin gives the size; the dialog takes the start-up decision while it is created.
+  if (!dialog_->Create(nullptr, CMainDlg::WindowTitle().c_str(), CMainDlg::kWindowStyle, 0, 0,
+                       0, 0, 0)) {
+    return false;
+  }
+  dialog_->CenterWindow();
+  // Hidden mode keeps the window (its timers drive the flow) but never shows it.
+  if (!StartupSettings::Get().hidden) dialog_->ShowWindow(true, true);
+  return true;
 }
 
 int CInstallerApp::MessageLoop() {
@@ -176,5 +185,6 @@ void CInstallerApp::Shutdown() {
     mutex_ = nullptr;
   }
   // 12.4 Dialog object, then the options.
+  dialog_.reset();
   options_.reset();
 }

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class CMainDlg;
 class CommandLineOptions;
 
 class CInstallerApp {
@@ -36,6 +37,7 @@ class CInstallerApp {
 
   HINSTANCE instance_;
   std::unique_ptr<CommandLineOptions> options_;
+  std::unique_ptr<CMainDlg> dialog_;
   HANDLE mutex_ = nullptr;
   bool engineStarted_ = false;
   bool oleStarted_ = false;

@@ -112,12 +112,20 @@ TEST(SingleInstance, SecondInstanceSaysSoAndExitsWithZero) {
 }
 
 // Without another instance the installer takes the mutex itself while it runs, and gives it
-// back when it ends.
-TEST(SingleInstance, FirstInstanceRunsAndReleasesTheMutex) {
-  ProcessResult r = RunProcess(Quoted(InstallerPath()) + L" -h", 20000);
-  ASSERT_TRUE(r.started);
-  EXPECT_FALSE(r.timedOut);
-  EXPECT_EQ(r.exitCode, 0u);
+// back when it ends: here when its window is asked to close.
+TEST(SingleInstance, FirstInstanceHoldsTheMutexWhileItRuns) {
+  testing_support::RunningProcess installer(Quoted(InstallerPath()));
+  ASSERT_TRUE(installer.started());
+  const HWND window = testing_support::WaitForShownWindowOf(installer.id(), L"InstallPackages");
+  ASSERT_NE(window, nullptr) << "no install window";
+  HANDLE during = ::CreateMutexW(nullptr, FALSE, CInstallerApp::kMutexName);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  ::CloseHandle(during);
+
+  ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
+  DWORD exitCode = 1;
+  ASSERT_TRUE(installer.Wait(20000, &exitCode)) << "the installer did not end";
+  EXPECT_EQ(exitCode, 0u);
   HANDLE after = ::CreateMutexW(nullptr, FALSE, CInstallerApp::kMutexName);
   EXPECT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
   ::CloseHandle(after);

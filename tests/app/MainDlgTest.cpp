@@ -1,0 +1,412 @@
+// The install dialog in a real window of the test, as start-up opens it, driven by real X
+// input (xdotool) against a real update server on the installer's own manifest address,
+// installing the real demo game on the harness's test drives. The test's thread plays the
+// installer's user-interface thread; message boxes are read and answered from inside their
+// modal loops. Screenshots of the pages and boxes go to build/win/screenshots.
+#include <winsock2.h>  // before windows.h: the engine's headers use sockets
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "AppTestSupport.h"
+#include "LoopSteps.h"
+#include "Screenshot.h"
+#include "SkinWindowFixture.h"
+#include "TestHostWindow.h"
+#include "app/CommonUtils.h"
+#include "app/InstallLocation.h"
+#include "app/MainDlg.h"
+#include "app/MsgBoxDlg.h"
+#include "app/StartupSettings.h"
+#include "http/HttpEngine.h"
+#include "runtime/MainThreadTask.h"
+#include "support/FaultRule.h"
+#include "support/MessagePump.h"
+#include "ui/EditUI.h"
+#include "ui/LabelUI.h"
+#include "ui/OptionUI.h"
+#include "ui/ProgressUI.h"
+#include "ui/TabLayoutUI.h"
+
+using namespace testing_support;
+using app_test::ClickAt;
+using app_test::OneClickFolder;
+
+namespace {
+
+constexpr DWORD kInstallLimitMs = 120000;
+
+// What a message box of this process showed before the test answered it.
+struct BoxRecord {
+  bool answered = false;
+  std::wstring title, text, code, okText, cancelText;
+  bool closeVisible = false, cancelVisible = false;
+};
+
+CMsgBoxDlg* BoxObject(HWND box) {
+  auto* window = reinterpret_cast<SkinUI::CWindowWnd*>(::GetWindowLongPtrW(box, GWLP_USERDATA));
+  return dynamic_cast<CMsgBoxDlg*>(window);
+}
+
+HWND ShownBox() {
+  const HWND box = app_test::FindWindowOf(::GetCurrentProcessId(), CMsgBoxDlg::kClassName);
+  return box && ::IsWindowVisible(box) ? box : nullptr;
+}
+
+int ShownBoxCount() {
+  int count = 0;
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, CMsgBoxDlg::kClassName, nullptr))) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == ::GetCurrentProcessId() && ::IsWindowVisible(window)) ++count;
+  }
+  return count;
+}
+
+POINT Centre(SkinUI::CControlUI* control) {
+  const RECT r = control->GetPos();
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+std::wstring TextOf(SkinUI::CWindowHostUI& manager, const wchar_t* name) {
+  SkinUI::CControlUI* control = manager.FindControl(name);
+  return control ? control->GetText() : L"<missing>";
+}
+
+// Answers the next message box of this process from inside its modal loop: once it has
+// shown (and painted) and `ready` holds, records what it shows, saves a screenshot and clicks
+// `button` ("btn_ok", "btn_cancel" or "btn_close").
+void AnswerNextBox(BoxRecord* record, const wchar_t* button, const std::string& screenshot,
+                   std::function<bool()> ready = [] { return true; }) {
+  auto shownAt = std::make_shared<DWORD>(0);
+  RunInLoop([=] {
+    const HWND box = ShownBox();
+    if (!box) return false;
+    if (*shownAt == 0) *shownAt = ::GetTickCount();
+    if (::GetTickCount() - *shownAt < 400 || !ready()) return false;
+    CMsgBoxDlg* dialog = BoxObject(box);
+    if (!dialog) return false;
+    SkinUI::CWindowHostUI& manager = dialog->GetPaintManager();
+    wchar_t title[64] = L"";
+    ::GetWindowTextW(box, title, 64);
+    record->title = title;
+    record->text = TextOf(manager, L"lb_text");
+    record->code = TextOf(manager, L"lb_code");
+    record->okText = TextOf(manager, L"btn_ok");
+    record->cancelText = TextOf(manager, L"btn_cancel");
+    record->closeVisible = manager.FindControl(L"btn_close")->IsVisible();
+    record->cancelVisible = manager.FindControl(L"hlt_btn_0")->IsVisible();
+    if (auto shot = CaptureWindow(box, 0)) SaveScreenshot(*shot, screenshot);
+    record->answered = ClickAt(box, Centre(manager.FindControl(button)));
+    return true;
+  });
+}
+
+class MainDlgTest : public SkinWindowTest {
+ protected:
+  void SetUp() override {
+    if (!app_test::TestDrivesPresent()) GTEST_SKIP() << "needs the harness's test drives";
+    app_test::RemoveLauncherRecords();
+    app_test::ClearTestDrive(L'D');
+    app_test::ClearTestDrive(L'F');
+    StartupSettings::Get() = StartupSettings();
+    ASSERT_TRUE(InitMainThreadTasks());
+    ASSERT_TRUE(CHttpEngine::StartCommandFamily());
+    ASSERT_TRUE(CHttpEngine::StartDownloadFamily());
+  }
+
+  void TearDown() override {
+    dialog_.reset();
+    CHttpEngine::ShutdownCommandFamily();
+    CHttpEngine::ShutdownDownloadFamily();
+    CHttpEngine::StopTimer();
+    ClearMainThreadTasks();
+    app_test::ClearTestDrive(L'D');
+    app_test::ClearTestDrive(L'F');
+    app_test::RemoveLauncherRecords();
+    SkinWindowTest::TearDown();
+  }
+
+  // The install window as start-up opens it.
+  void Open() {
+    dialog_ = std::make_unique<CMainDlg>();
+    ASSERT_NE(dialog_->Create(nullptr, CMainDlg::WindowTitle().c_str(), CMainDlg::kWindowStyle,
+                              0, 0, 0, 0, 0),
+              nullptr);
+    dialog_->CenterWindow();
+    dialog_->ShowWindow(true, true);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return ::IsWindowVisible(window()); }, 10000));
+    PumpMessagesFor(300);
+  }
+
+  HWND window() const { return dialog_->GetHWND(); }
+  bool Closed() const { return !::IsWindow(window()); }
+  SkinUI::CControlUI* Find(const wchar_t* name) {
+    return dialog_->GetPaintManager().FindControl(name);
+  }
+  std::wstring Text(const wchar_t* name) { return Find(name)->GetText(); }
+  int Page() {
+    return static_cast<SkinUI::CTabLayoutUI*>(Find(L"tb_main")->GetInterface(L"TabLayout"))
+        ->GetCurSel();
+  }
+  SkinUI::CProgressUI* Progress() {
+    return static_cast<SkinUI::CProgressUI*>(Find(L"pro_InstallProgress")->GetInterface(L"Progress"));
+  }
+  bool Click(const wchar_t* name) { return ClickAt(window(), Centre(Find(name))); }
+  void Screenshot(const std::string& name) {
+    PumpMessagesFor(200);
+    if (auto shot = CaptureWindow(window(), 0)) SaveScreenshot(*shot, name);
+  }
+  // Replaces the folder page's text by typing `keys` (xdotool key names) until it reads
+  // `expected`.
+  testing::AssertionResult Type(const std::wstring& keys, const std::wstring& expected) {
+    auto* edit = static_cast<SkinUI::CEditUI*>(Find(L"edit_input")->GetInterface(L"Edit"));
+    if (!edit->GetNativeWindow()) {
+      Click(L"edit_input");
+      if (!PumpMessagesUntil([&] { return edit->GetNativeWindow() != nullptr; }, 15000)) {
+        return testing::AssertionFailure() << "the edit box did not open";
+      }
+    }
+    app_test::XdotoolOn(window(), L"key --window %1 End shift+Home Delete " + keys);
+    if (!PumpMessagesUntil([&] { return edit->GetText() == expected; }, 15000)) {
+      return testing::AssertionFailure() << "the folder reads " << WideToUtf8(edit->GetText());
+    }
+    PumpMessagesFor(100);
+    return testing::AssertionSuccess();
+  }
+  uint32_t TipColor() {
+    return static_cast<SkinUI::CLabelUI*>(Find(L"lb_tip")->GetInterface(L"Label"))->GetTextColor();
+  }
+
+  app_test::UpdateServer server_;
+  std::unique_ptr<CMainDlg> dialog_;
+};
+
+TEST_F(MainDlgTest, TheAgreementMustBeTickedForEitherInstall) {
+  Open();
+  Screenshot("install_start_page");
+  EXPECT_EQ(Page(), CMainDlg::kStartPage);
+  auto* agree = static_cast<SkinUI::COptionUI*>(Find(L"opt_agree")->GetInterface(L"Option"));
+  ASSERT_TRUE(agree->IsSelected());
+  ASSERT_TRUE(Click(L"opt_agree"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return !agree->IsSelected(); }, 15000));
+
+  for (const wchar_t* button : {L"btn_install", L"btn_free"}) {
+    BoxRecord box;
+    AnswerNextBox(&box, L"btn_ok", "box_agreement");
+    ASSERT_TRUE(Click(button));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
+    EXPECT_EQ(box.title, L"提示信息");
+    EXPECT_EQ(box.text, L"未勾选“同意软件许可协议”。");
+    EXPECT_EQ(box.okText, L"确定");
+    EXPECT_EQ(box.code, L"");
+    EXPECT_TRUE(box.closeVisible);
+    EXPECT_FALSE(box.cancelVisible);
+    EXPECT_EQ(Page(), CMainDlg::kStartPage) << "the page changed without the agreement";
+  }
+
+  // Ticked again, the custom install opens the folder page on the one-click folder.
+  ASSERT_TRUE(Click(L"opt_agree"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return agree->IsSelected(); }, 15000));
+  ASSERT_TRUE(Click(L"btn_free"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
+  EXPECT_EQ(Text(L"edit_input"), OneClickFolder());
+}
+
+TEST_F(MainDlgTest, CustomInstallChecksTheTypedFolderAndInstallsThere) {
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  Open();
+  ASSERT_TRUE(Click(L"btn_free"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
+  // The one-click folder on D:, with the free space of the drive.
+  EXPECT_EQ(Text(L"edit_input"), OneClickFolder());
+  EXPECT_EQ(Text(L"lb_tip"), install_location::DescribeInstallDirCheck(
+                                 0, install_location::FreeBytes(L"D:"))
+                                 .tipText);
+  EXPECT_EQ(TipColor(), 0xFF444343u);
+  EXPECT_TRUE(Find(L"btn_install2")->IsEnabled());
+
+  // No such drive.
+  ASSERT_TRUE(Type(L"Q colon backslash x", L"Q:\\x"));
+  EXPECT_EQ(Text(L"lb_tip"), L"安装目录无效，请选择正确的目录");
+  EXPECT_EQ(TipColor(), 0xFFFF0000u);
+  EXPECT_FALSE(Find(L"btn_install2")->IsEnabled());
+  // A drive where nothing can be written; the disabled button does nothing.
+  ASSERT_TRUE(Type(L"E colon backslash K e l t o", L"E:\\Kelto"));
+  EXPECT_EQ(Text(L"lb_tip"), L"该目录权限不足，请选择其他目录安装");
+  EXPECT_FALSE(Find(L"btn_install2")->IsEnabled());
+  ASSERT_TRUE(Click(L"btn_install2"));
+  PumpMessagesFor(1000);
+  EXPECT_EQ(Page(), CMainDlg::kFolderPage);
+  // A drive with less than 150 MiB free.
+  ASSERT_TRUE(WriteTestFile(L"D:\\filler.bin", 11ull << 20));
+  ASSERT_TRUE(Type(L"D colon backslash K", L"D:\\K"));
+  EXPECT_EQ(Text(L"lb_tip"), L"该磁盘剩余空间不足，请选择其他目录安装");
+  EXPECT_EQ(TipColor(), 0xFFFF0000u);
+  EXPECT_FALSE(Find(L"btn_install2")->IsEnabled());
+  // A good folder.
+  const std::wstring folder = L"F:\\Kelto\\Game";
+  ASSERT_TRUE(Type(L"F colon backslash K e l t o backslash G a m e", folder));
+  EXPECT_EQ(Text(L"lb_tip").rfind(L"所需磁盘空间：150.00MB          可用磁盘空间：", 0), 0u)
+      << WideToUtf8(Text(L"lb_tip"));
+  EXPECT_EQ(TipColor(), 0xFF444343u);
+  EXPECT_TRUE(Find(L"btn_install2")->IsEnabled());
+  Screenshot("install_folder_page");
+
+  ASSERT_TRUE(Click(L"btn_install2"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kProgressPage; }, 15000));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
+  const app_test::LauncherStart start = app_test::WaitForLauncherStart(folder);
+  ASSERT_TRUE(start.found) << "no launcher started in the typed folder";
+  EXPECT_EQ(start.id, "12");
+  EXPECT_TRUE(FileExists(folder + L"\\bin\\game.dat"));
+  EXPECT_FALSE(FileExists(folder + L"\\qvinstaller.exe"));
+  EXPECT_FALSE(FolderExists(OneClickFolder()));
+}
+
+TEST_F(MainDlgTest, OneClickInstallShowsTheDownloadThenTheInstallStep) {
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  // Slow enough to watch: about six seconds for the package.
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Drip(4 << 20)));
+  StartupSettings::Get().gameIdOption = 30;
+  Open();
+  ASSERT_TRUE(Click(L"btn_install"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kProgressPage; }, 15000));
+  EXPECT_EQ(Text(L"lb_download"), L"下载中");
+
+  // Half way through the download: the remaining size and speed, the bar's first 90 %.
+  ASSERT_TRUE(PumpMessagesUntil(
+      [&] { return Text(L"lb_speed").rfind(L"剩余", 0) == 0 && Progress()->GetValue() > 100; },
+      60000));
+  Screenshot("install_downloading");
+  EXPECT_NE(Text(L"lb_speed").find(L" @ "), std::wstring::npos);
+  EXPECT_EQ(Text(L"lb_download"), L"下载中");
+  EXPECT_LT(Progress()->GetValue(), 450);
+  EXPECT_EQ(Progress()->GetBkImage().rfind(L"file='progress_bk.png' dest='0,0,500,30' ", 0), 0u);
+
+  // The install step: from 90 % on.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Text(L"lb_download") == L"安装中"; }, 60000));
+  EXPECT_GE(Progress()->GetValue(), 450);
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Text(L"lb_speed") == L"95%"; }, 60000));
+  Screenshot("install_installing");
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
+  const app_test::LauncherStart start = app_test::WaitForLauncherStart(OneClickFolder());
+  ASSERT_TRUE(start.found);
+  EXPECT_EQ(start.id, "30");
+  EXPECT_FALSE(FileExists(OneClickFolder() + L"\\qvinstaller.exe"));
+}
+
+TEST_F(MainDlgTest, AFailingServerShowsOneBoxAndRetryInstalls) {
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Status(503)));
+  Open();
+  BoxRecord box;
+  DWORD boxShown = 0;
+  size_t fetchesBefore = 0;
+  // The box stays up while the automatic retry (every 5 s) fails again: no second box.
+  AnswerNextBox(&box, L"btn_ok", "box_connection", [&] {
+    if (boxShown == 0) {
+      boxShown = ::GetTickCount();
+      fetchesBefore = server_.http().RequestsFor("/qvinstall.txt").size();
+    }
+    return ::GetTickCount() - boxShown > 9000 &&
+           server_.http().RequestsFor("/qvinstall.txt").size() > fetchesBefore &&
+           ShownBoxCount() == 1 && server_.http().ClearRules();
+  });
+  ASSERT_TRUE(Click(L"btn_install"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered; }, 90000));
+  EXPECT_EQ(box.title, L"提示信息");
+  EXPECT_EQ(box.text, L"连接超时，请检查网络是否正常");
+  EXPECT_EQ(box.okText, L"重试");
+  // The fallback address (nothing listens there) was the last one tried: libcurl's 7.
+  EXPECT_EQ(box.code, L"code:7 type:5");
+  EXPECT_TRUE(box.closeVisible);
+  EXPECT_FALSE(box.cancelVisible);
+
+  // "重试" starts over, and this time the server answers.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
+  EXPECT_TRUE(app_test::WaitForLauncherStart(OneClickFolder()).found);
+}
+
+TEST_F(MainDlgTest, ACorruptPackageIsNeverRunAndCanBeDownloadedAgain) {
+  ASSERT_TRUE(server_.Start("00000000000000000000000000000000")) << server_.http().error();
+  Open();
+  BoxRecord box;
+  bool gameThere = true;
+  AnswerNextBox(&box, L"btn_ok", "box_corrupt", [&] {
+    gameThere = FileExists(OneClickFolder() + L"\\KeltoLauncher.exe");
+    return server_.WriteManifest(server_.packageDigest());
+  });
+  ASSERT_TRUE(Click(L"btn_install"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered; }, 90000));
+  EXPECT_EQ(box.title, L"提示信息");
+  EXPECT_EQ(box.text, L"文件已损坏，请重新下载！");
+  EXPECT_EQ(box.okText, L"重新下载");
+  EXPECT_EQ(box.cancelText, L"退出安装");
+  EXPECT_TRUE(box.closeVisible);
+  EXPECT_TRUE(box.cancelVisible);
+  EXPECT_FALSE(gameThere) << "the corrupt package ran";
+
+  // "重新下载" fetches the manifest and the package again: now they match.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
+  EXPECT_TRUE(app_test::WaitForLauncherStart(OneClickFolder()).found);
+  EXPECT_EQ(server_.http().RequestsFor("/qvinstall.txt").size(), 2u);
+}
+
+TEST_F(MainDlgTest, QuittingAsksFirstAndACloseRequestConfirms) {
+  Open();
+  BoxRecord box;
+  AnswerNextBox(&box, L"btn_cancel", "box_quit");
+  ASSERT_TRUE(Click(L"btn_close"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
+  EXPECT_EQ(box.title, L"退出安装");
+  EXPECT_EQ(box.text, L"是否退出安装？");
+  EXPECT_EQ(box.okText, L"确定");
+  EXPECT_EQ(box.cancelText, L"取消");
+  EXPECT_TRUE(box.closeVisible);
+  EXPECT_TRUE(box.cancelVisible);
+  PumpMessagesFor(500);
+  EXPECT_FALSE(Closed()) << "cancel closed the installer";
+
+  // Escape neither closes the window nor answers the box.
+  ASSERT_TRUE(app_test::XdotoolOn(window(), XdotoolKeys(L"Escape")));
+  PumpMessagesFor(1000);
+  EXPECT_FALSE(Closed());
+
+  // A close request while the confirmation is up counts as confirming it.
+  RunInLoop(When([] { return ShownBox() != nullptr; },
+                 [&] { ::PostMessageW(window(), WM_CLOSE, 0, 0); }));
+  ASSERT_TRUE(Click(L"btn_close"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
+  EXPECT_EQ(ShownBox(), nullptr);
+}
+
+// An earlier install: the player is asked, and "覆盖安装" opens the folder page on the old
+// launcher's folder.
+TEST_F(MainDlgTest, AnEarlierInstallIsOfferedForOverwriting) {
+  const std::wstring old = L"F:\\旧版\\凯途星联";
+  ASSERT_TRUE(CreateDir(old));
+  ASSERT_TRUE(::CopyFileW(app_test::DemoLauncher().c_str(), (old + L"\\KeltoLauncher.exe").c_str(),
+                          FALSE));
+  ASSERT_TRUE(app_test::WriteIniRecord(old + L"\\KeltoLauncher.exe"));
+  BoxRecord box;
+  AnswerNextBox(&box, L"btn_ok", "box_existing_install");
+  Open();
+  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
+  EXPECT_EQ(box.title, L"提示信息");
+  EXPECT_EQ(box.text, L"您已经安装了凯途星联，是否覆盖安装？");
+  EXPECT_EQ(box.okText, L"覆盖安装");
+  EXPECT_EQ(box.cancelText, L"直接启动");
+  EXPECT_FALSE(box.closeVisible);
+  EXPECT_TRUE(box.cancelVisible);
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
+  EXPECT_EQ(Text(L"edit_input"), old);
+  EXPECT_FALSE(app_test::WaitForLauncherStart(old, 500).found);
+}
+
+}  // namespace
