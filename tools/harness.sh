@@ -1,6 +1,7 @@
 # Sourced by the scripts that run Windows programs (tests, demo, benchmarks) inside the
 # isolated namespace: starts a private X display when needed and this build's Wine server.
-# kelto_harness_up <windows build dir>; kelto_harness_down (also run on exit).
+# kelto_harness_up <windows build dir>; kelto_harness_down (also run on exit). With
+# KELTO_DISPLAY set, windows go to that display instead of a private Xvfb.
 #
 # Test drives. Inside the private mount namespace of tools/run-isolated.sh the harness gives
 # Wine three more drives, for tests of where the installer puts the game (drive order D, E, C,
@@ -17,8 +18,11 @@ _kelto_xvfb_pid=""
 _kelto_drive_links=()
 
 kelto_start_display() {
-  # Xvfb's socket belongs to the network namespace: a display from outside is not reachable
-  # here, so the harness always starts its own and lets Xvfb pick a free number.
+  # A display the caller found working (the player's, for the demo) is used as it is.
+  if [ -n "${KELTO_DISPLAY:-}" ]; then export DISPLAY="$KELTO_DISPLAY"; return 0; fi
+  # Xvfb's abstract socket belongs to the network namespace: a display from outside is
+  # generally not reachable here, so the harness starts its own and lets Xvfb pick a free
+  # number.
   local fd_file
   fd_file=$(mktemp)
   Xvfb -displayfd 1 -nolisten tcp -screen 0 1280x800x24 >"$fd_file" 2>/dev/null &
