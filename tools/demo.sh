@@ -138,8 +138,9 @@ else
   wait_installer 120
 fi
 
-record=$(find "$WINEPREFIX/dosdevices/c:/" "$WINEPREFIX/dosdevices/d:/" "$WINEPREFIX/dosdevices/f:/" \
-  -name KeltoLauncher.started.txt -newer "$demo/started.marker" 2>/dev/null | head -n 1)
+# The player may have chosen any folder on C:, D: or F:.
+record=$(find "$WINEPREFIX"/dosdevices/{c,d,f}:/ -name KeltoLauncher.started.txt \
+  -newer "$demo/started.marker" 2>/dev/null | head -n 1)
 [ -n "$record" ] || { wait_for_file "$drive_d/$game_dir/KeltoLauncher.started.txt" 10 &&
                       record="$drive_d/$game_dir/KeltoLauncher.started.txt"; }
 if [ -z "$record" ]; then

@@ -12,7 +12,9 @@
 
 using namespace install_progress;
 
-int CMainDlg::InstallTicks() const { return installWorker_ ? installWorker_->installTicks.load() : 0; }
+int CMainDlg::InstallTicks() const {
+  return installWorker_ ? installWorker_->installTicks.load() : 0;
+}
 
 void CMainDlg::UpdateProgressBar(bool animate) {
   if (!progress_) return;

@@ -30,10 +30,13 @@ std::string LineValue(const std::string& text, const std::string& key) {
 
 }  // namespace
 
-std::wstring PlaceHelper(const std::wstring& path) {
+std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path) {
   CreateDir(ParentDir(path));
-  const std::wstring helper = WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE);
-  return ::CopyFileW(helper.c_str(), path.c_str(), FALSE) ? path : std::wstring();
+  return ::CopyFileW(program.c_str(), path.c_str(), FALSE) ? path : std::wstring();
+}
+
+std::wstring PlaceHelper(const std::wstring& path) {
+  return PlaceProgram(WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE), path);
 }
 
 std::unique_ptr<RunningProcess> StartSleeper(const std::wstring& exe) {

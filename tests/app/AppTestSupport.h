@@ -21,8 +21,10 @@
 
 namespace app_test {
 
-// A copy of the app test helper (AppTestHelper.cpp) at `path`, its folder made first; empty
-// when it cannot be copied.
+// A copy of the program `program` at `path`, its folder made first; empty when it cannot be
+// copied.
+std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path);
+// A copy of the app test helper (AppTestHelper.cpp) at `path`.
 std::wstring PlaceHelper(const std::wstring& path);
 // A sleeping copy of the helper; ended by the test or, at the latest, by the destructor.
 std::unique_ptr<testing_support::RunningProcess> StartSleeper(const std::wstring& exe);

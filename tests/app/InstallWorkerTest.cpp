@@ -40,7 +40,8 @@ class PostedMessages {
 
   HWND hwnd() const { return window_; }
   bool Has(UINT message) const {
-    return std::any_of(list.begin(), list.end(), [&](const MSG& m) { return m.message == message; });
+    return std::any_of(list.begin(), list.end(),
+                       [&](const MSG& m) { return m.message == message; });
   }
   std::vector<UINT> Messages() const {
     std::vector<UINT> out;
@@ -67,8 +68,7 @@ class InstallWorkerTest : public testing::Test {
  protected:
   void SetUp() override {
     package_ = temp_ / L"dl\\qvinstaller.exe";
-    ASSERT_TRUE(CreateDir(temp_ / L"dl"));
-    ASSERT_TRUE(::CopyFileW(app_test::DemoPackage().c_str(), package_.c_str(), FALSE));
+    ASSERT_FALSE(app_test::PlaceProgram(app_test::DemoPackage(), package_).empty());
     digest_ = FileDigest(package_);
     ASSERT_EQ(digest_.size(), 32u);
     folder_ = temp_ / L"凯途网络\\凯途星联";

@@ -11,6 +11,7 @@
 
 #include "AppTestSupport.h"
 #include "Screenshot.h"
+#include "app/InstallerUnderTest.h"
 #include "support/MessagePump.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
@@ -54,10 +55,8 @@ class InstallerRunTest : public testing::Test {
     app_test::RemoveLauncherRecords();
     app_test::ClearTestDrive(L'D');
     app_test::ClearTestDrive(L'F');
-    installer_ = kit_ / L"bin\\KeltoSetup.exe";
-    ASSERT_TRUE(::CreateDirectoryW((kit_ / L"bin").c_str(), nullptr));
-    ASSERT_TRUE(::CopyFileW(WindowsPathOfBuildFile(KELTO_INSTALLER_EXE).c_str(),
-                            installer_.c_str(), FALSE));
+    installer_ = app_test::PlaceProgram(InstallerPath(), kit_ / L"bin\\KeltoSetup.exe");
+    ASSERT_FALSE(installer_.empty());
   }
   void TearDown() override {
     app_test::ClearTestDrive(L'D');
@@ -124,11 +123,9 @@ TEST_F(InstallerRunTest, OneClickInstallRunsToTheEnd) {
 // without asking any server, and deletes it afterwards.
 TEST_F(InstallerRunTest, APackageBesideTheInstallerIsInstalledWithoutADownload) {
   const std::wstring kit = L"F:\\凯途星联";
-  const std::wstring installer = kit + L"\\KeltoSetup.exe";
-  ASSERT_TRUE(::CreateDirectoryW(kit.c_str(), nullptr));
-  ASSERT_TRUE(::CopyFileW(installer_.c_str(), installer.c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileW(app_test::DemoPackage().c_str(), (kit + L"\\qvinstaller.exe").c_str(),
-                          FALSE));
+  const std::wstring installer = app_test::PlaceProgram(installer_, kit + L"\\KeltoSetup.exe");
+  ASSERT_FALSE(installer.empty());
+  ASSERT_FALSE(app_test::PlaceProgram(app_test::DemoPackage(), kit + L"\\qvinstaller.exe").empty());
   ASSERT_TRUE(WriteTestFile(kit + L"\\qvmain.dll"));
   RunningProcess run(Quoted(installer));
   ASSERT_TRUE(run.started());
@@ -190,9 +187,8 @@ TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
 
 TEST_F(InstallerRunTest, AnExistingLauncherIsStartedDirectly) {
   const std::wstring old = L"F:\\老版本";
-  ASSERT_TRUE(::CreateDirectoryW(old.c_str(), nullptr));
-  ASSERT_TRUE(::CopyFileW(app_test::DemoLauncher().c_str(), (old + L"\\KeltoLauncher.exe").c_str(),
-                          FALSE));
+  ASSERT_FALSE(
+      app_test::PlaceProgram(app_test::DemoLauncher(), old + L"\\KeltoLauncher.exe").empty());
   ASSERT_TRUE(app_test::WriteIniRecord(old + L"\\KeltoLauncher.exe"));
   RunningProcess installer(Command(L"-i 30"));
   ASSERT_TRUE(installer.started());

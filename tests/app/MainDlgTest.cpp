@@ -155,7 +155,8 @@ class MainDlgTest : public SkinWindowTest {
         ->GetCurSel();
   }
   SkinUI::CProgressUI* Progress() {
-    return static_cast<SkinUI::CProgressUI*>(Find(L"pro_InstallProgress")->GetInterface(L"Progress"));
+    return static_cast<SkinUI::CProgressUI*>(
+        Find(L"pro_InstallProgress")->GetInterface(L"Progress"));
   }
   bool Click(const wchar_t* name) { return ClickAt(window(), Centre(Find(name))); }
   void Screenshot(const std::string& name) {
@@ -390,9 +391,8 @@ TEST_F(MainDlgTest, QuittingAsksFirstAndACloseRequestConfirms) {
 // launcher's folder.
 TEST_F(MainDlgTest, AnEarlierInstallIsOfferedForOverwriting) {
   const std::wstring old = L"F:\\旧版\\凯途星联";
-  ASSERT_TRUE(CreateDir(old));
-  ASSERT_TRUE(::CopyFileW(app_test::DemoLauncher().c_str(), (old + L"\\KeltoLauncher.exe").c_str(),
-                          FALSE));
+  ASSERT_FALSE(
+      app_test::PlaceProgram(app_test::DemoLauncher(), old + L"\\KeltoLauncher.exe").empty());
   ASSERT_TRUE(app_test::WriteIniRecord(old + L"\\KeltoLauncher.exe"));
   BoxRecord box;
   AnswerNextBox(&box, L"btn_ok", "box_existing_install");

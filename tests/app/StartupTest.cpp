@@ -116,7 +116,8 @@ TEST(SingleInstance, SecondInstanceSaysSoAndExitsWithZero) {
 TEST(SingleInstance, FirstInstanceHoldsTheMutexWhileItRuns) {
   testing_support::RunningProcess installer(Quoted(InstallerPath()));
   ASSERT_TRUE(installer.started());
-  const HWND window = testing_support::WaitForShownWindowOf(installer.id(), L"InstallPackages");
+  const HWND window =
+      testing_support::WaitForShownWindowOf(installer.id(), L"InstallPackages");
   ASSERT_NE(window, nullptr) << "no install window";
   HANDLE during = ::CreateMutexW(nullptr, FALSE, CInstallerApp::kMutexName);
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));

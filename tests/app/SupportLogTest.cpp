@@ -1,6 +1,8 @@
 // The support log of real runs of KeltoSetup.exe in hidden mode: the UTF-16 file, the line
 // format the studio's support reads, and where the file goes when no place is given or the
-// given one cannot take it.
+// given one cannot take it. Each run's installer is a copy in a folder of its own, so that
+// hidden mode downloads beside it; the update server's package never matches its digest, so
+// the run ends as soon as it has downloaded, installing nothing.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AppTestSupport.h"
 #include "app/InstallerUnderTest.h"
 #include "support/ProcessRunner.h"
 #include "support/SupportLogFile.h"
@@ -22,15 +25,15 @@ using testing_support::TempFolder;
 
 namespace {
 
-// Runs the installer in hidden mode with `arguments`; its process id, or 0 when it did not
-// end with code 0.
-unsigned RunHidden(const std::wstring& arguments) {
-  testing_support::RunningProcess installer(Quoted(InstallerPath()) + L" -h " + arguments);
-  if (!installer.started()) return 0;
-  const unsigned pid = installer.id();
+// Runs the installer `installer` in hidden mode with `arguments`; its process id, or 0 when it
+// did not end with code 0.
+unsigned RunHidden(const std::wstring& installer, const std::wstring& arguments) {
+  testing_support::RunningProcess run(Quoted(installer) + L" -h " + arguments);
+  if (!run.started()) return 0;
+  const unsigned pid = run.id();
   DWORD exitCode = 1;
-  if (!installer.Wait(120000, &exitCode)) {
-    installer.Terminate();
+  if (!run.Wait(120000, &exitCode)) {
+    run.Terminate();
     return 0;
   }
   return exitCode == 0 ? pid : 0;
@@ -69,7 +72,21 @@ std::vector<std::wstring> FilesMatching(const std::wstring& folder, const std::w
   return files;
 }
 
-TEST(SupportLog, AHiddenRunWritesEveryLineWithTimePidTidAndSourceToTheGivenFile) {
+class SupportLog : public testing::Test {
+ protected:
+  void SetUp() override {
+    installer_ = app_test::PlaceProgram(InstallerPath(), kit_ / L"bin\\KeltoSetup.exe");
+    ASSERT_FALSE(installer_.empty());
+    ASSERT_TRUE(server_.Start(std::string(32, '0'))) << server_.http().error();
+  }
+  unsigned RunHidden(const std::wstring& arguments) { return ::RunHidden(installer_, arguments); }
+
+  TempFolder kit_{L"support-kit"};
+  std::wstring installer_;
+  app_test::UpdateServer server_;
+};
+
+TEST_F(SupportLog, AHiddenRunWritesEveryLineWithTimePidTidAndSourceToTheGivenFile) {
   TempFolder dir(L"support-log");
   // A name with Chinese characters and a space: the path reaches the file and its own first
   // line intact.
@@ -101,7 +118,7 @@ TEST(SupportLog, AHiddenRunWritesEveryLineWithTimePidTidAndSourceToTheGivenFile)
   EXPECT_EQ(log.lines.back().message, L"KeltoSetup exits with code 0");
 }
 
-TEST(SupportLog, WithoutAFileAHiddenRunLogsToADatedFileInTheTemporaryFolder) {
+TEST_F(SupportLog, WithoutAFileAHiddenRunLogsToADatedFileInTheTemporaryFolder) {
   TempFolder temp(L"support-temp");
   TemporaryFolderOfChildren children(temp.path());
   ASSERT_NE(RunHidden(L"--log"), 0u);
@@ -118,7 +135,7 @@ TEST(SupportLog, WithoutAFileAHiddenRunLogsToADatedFileInTheTemporaryFolder) {
 
 // A file that cannot be written gives way to the temporary folder, and a temporary folder
 // that cannot take it to the installer's own folder; each log names the places it replaces.
-TEST(SupportLog, APlaceThatCannotTakeTheFileGivesWayToTheNext) {
+TEST_F(SupportLog, APlaceThatCannotTakeTheFileGivesWayToTheNext) {
   TempFolder temp(L"support-temp");
   TemporaryFolderOfChildren children(temp.path());
   const std::wstring unwritable = temp / L"no such folder\\setup.log";
@@ -130,17 +147,10 @@ TEST(SupportLog, APlaceThatCannotTakeTheFileGivesWayToTheNext) {
   ASSERT_EQ(refused.size(), 1u);
   EXPECT_NE(refused[0].find(L"cannot be written"), std::wstring::npos);
 
-  // The installer in a folder of its own, the temporary folder missing.
-  TempFolder program(L"support-program");
-  const std::wstring installer = program / L"KeltoSetup.exe";
-  ASSERT_TRUE(::CopyFileW(InstallerPath().c_str(), installer.c_str(), FALSE));
+  // The temporary folder missing: the log goes beside the installer.
   TemporaryFolderOfChildren missing(temp / L"missing");
-  testing_support::RunningProcess run(Quoted(installer) + L" -h -l");
-  ASSERT_TRUE(run.started());
-  DWORD exitCode = 1;
-  ASSERT_TRUE(run.Wait(120000, &exitCode));
-  EXPECT_EQ(exitCode, 0u);
-  files = FilesMatching(program.path(), L"KeltoSetup_*.log");
+  ASSERT_NE(RunHidden(L"-l"), 0u);
+  files = FilesMatching(kit_ / L"bin", L"KeltoSetup_*.log");
   ASSERT_EQ(files.size(), 1u);
   log = ReadSupportLog(files[0]);
   EXPECT_EQ(log.Messages(L"the log file " + temp.path() + L"\\missing\\KeltoSetup_").size(), 1u);
