@@ -21,18 +21,28 @@ function(kelto_add_test name)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KELTO_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KELTO_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  set(props TIMEOUT ${T_TIMEOUT})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # gtest_discover_tests flattens list-valued properties into name/value pairs, which would
+  # keep only the first lock and label. A file CTest reads after the discovered cases sets
+  # them whole.
+  set(props "")
   if(T_LABELS)
-    list(APPEND props LABELS "${T_LABELS}")
+    string(APPEND props " LABELS \"${T_LABELS}\"")
   endif()
   if(T_LOCKS)
-    list(APPEND props RESOURCE_LOCK "${T_LOCKS}")
+    string(APPEND props " RESOURCE_LOCK \"${T_LOCKS}\"")
   endif()
   if(T_RUN_SERIAL)
-    list(APPEND props RUN_SERIAL TRUE)
+    string(APPEND props " RUN_SERIAL TRUE")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES ${props})
+  if(props)
+    set(file "${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake")
+    file(WRITE "${file}" "foreach(test IN LISTS ${name}_TESTS)\n"
+                         "  set_tests_properties(\"\${test}\" PROPERTIES${props})\n"
+                         "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${file}")
+  endif()
 endfunction()
 
 # kelto_add_fuzzer(<name> SOURCES <files...> LIBS <libs...> [SECONDS <s>])

@@ -12,7 +12,6 @@
 #include "app/InstallWorker.h"
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
-#include "runtime/Logging.h"
 #include "runtime/WindowMessages.h"
 #include "ui/EditUI.h"
 #include "ui/LabelUI.h"
@@ -125,42 +124,43 @@ void CMainDlg::OnPromptTimer() {
 
 void CMainDlg::Notify(SkinUI::TControlNotify& notify) {
   SkinUI::CControlUI* sender = notify.sender;
-  if (sender && notify.typeName == L"timer" && sender == progress_) {
+  if (!sender) {
+    WindowImplBase::Notify(notify);
+    return;
+  }
+  if (notify.typeName == L"timer" && sender == progress_) {
     UpdateProgressBar(true);
     return;
   }
-  if (sender && notify.typeName == L"click") {
-    if (sender == closeButton_) {
-      OnQuitClick();
-      return;
-    }
-    if (sender == installButton_) {
-      OnInstallClick();
-      return;
-    }
-    if (sender == customButton_) {
-      OnCustomInstallClick();
-      return;
-    }
-    if (sender == installNowButton_) {
-      OnInstallNowClick();
-      return;
-    }
-    if (sender == browseButton_) {
-      OnBrowseClick();
-      return;
-    }
-    if (sender == agreementButton_) {
-      ::ShellExecuteW(GetHWND(), L"open", deployment::kAgreementUrl, nullptr, nullptr,
-                      SW_SHOWNORMAL);
-      return;
-    }
-  }
-  if (sender && notify.typeName == L"textchanged" && sender == folderEdit_) {
+  if (notify.typeName == L"textchanged" && sender == folderEdit_) {
     OnFolderTextChanged();
     return;
   }
+  if (notify.typeName == L"click") {
+    const struct {
+      SkinUI::CControlUI* button;
+      void (CMainDlg::*handler)();
+    } clicks[] = {
+        {closeButton_, &CMainDlg::OnQuitClick},
+        {installButton_, &CMainDlg::OnInstallClick},
+        {customButton_, &CMainDlg::OnCustomInstallClick},
+        {installNowButton_, &CMainDlg::OnInstallNowClick},
+        {browseButton_, &CMainDlg::OnBrowseClick},
+        {agreementButton_, &CMainDlg::OnAgreementClick},
+    };
+    for (const auto& click : clicks) {
+      if (click.button == sender) {
+        (this->*click.handler)();
+        return;
+      }
+    }
+  }
+  // "btn_min" and the rest: the window base.
   WindowImplBase::Notify(notify);
+}
+
+void CMainDlg::OnAgreementClick() {
+  ::ShellExecuteW(GetHWND(), L"open", deployment::kAgreementUrl, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CMainDlg::OnQuitClick() {

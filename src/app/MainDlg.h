@@ -42,10 +42,8 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
  public:
   static constexpr const wchar_t* kClassName = L"InstallPackages";
   static constexpr const wchar_t* kSkinFile = L"InstallPackages.xml";
-  // WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX.
-  static constexpr DWORD kWindowStyle = 0x800A0000;
-  // Pages of "tb_main".
-  enum TPage : int { kStartPage = 0, kFolderPage = 1, kProgressPage = 2 };
+  static constexpr DWORD kWindowStyle = 0x800A0000;  // WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX
+  enum TPage : int { kStartPage = 0, kFolderPage = 1, kProgressPage = 2 };  // of "tb_main"
   // Timers: 1 is the progress bar's, the others the window's.
   static constexpr UINT kShineTimer = 1, kShineTimerMs = 20;
   static constexpr UINT kInstallTimer = 11, kInstallTimerMs = 100;
@@ -89,6 +87,7 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   void OnCustomInstallClick();
   void OnInstallNowClick();
   void OnBrowseClick();
+  void OnAgreementClick();
   void OnQuitClick();
   void OnFolderTextChanged();
   // The agreement option is ticked; otherwise the player is told so.

@@ -157,9 +157,21 @@ void ClearTestDrive(wchar_t drive) {
   ::FindClose(found);
 }
 
+void ClearInstallTraces() {
+  RemoveLauncherRecords();
+  ClearTestDrive(L'D');
+  ClearTestDrive(L'F');
+}
+
 bool TestDrivesPresent() {
   const char* drives = std::getenv("KELTO_TEST_DRIVES");
   return drives && *drives;
+}
+
+std::wstring TitleOf(HWND window) {
+  wchar_t title[256] = L"";
+  ::GetWindowTextW(window, title, 256);
+  return title;
 }
 
 bool XdotoolOn(HWND window, const std::wstring& commands) {

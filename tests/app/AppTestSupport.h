@@ -80,12 +80,18 @@ bool WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD type = REG
                          DWORD bytes = 0);
 void RemoveLauncherRecords();
 
-// The one-click folder on the test drive D: ("D:\\凯途网络\\凯途星联") and its removal, with
-// everything the tests put on D:.
+// The one-click folder on the test drive D: ("D:\\凯途网络\\凯途星联").
 std::wstring OneClickFolder();
+// Removes everything on the test drive `drive`.
 void ClearTestDrive(wchar_t drive);
+// What an install leaves that another test must not find: the launcher's records and the
+// writable test drives' contents.
+void ClearInstallTraces();
 // Whether the harness gave Wine its test drives (D: small, E: read-only, F: writable).
 bool TestDrivesPresent();
+
+// The window's title.
+std::wstring TitleOf(HWND window);
 
 // Starts xdotool on the X window behind `window` (of any process): `commands` refer to it as
 // %1. Returns at once; the caller waits for the effect.

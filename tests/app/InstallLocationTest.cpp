@@ -27,23 +27,6 @@ constexpr std::uint64_t kMiB = 1024 * 1024;
 const std::wstring kDriveD = L"D:\\凯途网络\\凯途星联";
 const std::wstring kDriveC = L"C:\\凯途网络\\凯途星联";
 
-// Everything on a test drive, so that each test starts from an empty D: and F:.
-void EmptyDrive(const std::wstring& root) {
-  WIN32_FIND_DATAW data;
-  HANDLE found = ::FindFirstFileW((root + L"*").c_str(), &data);
-  if (found == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveFolderTree(root + name);
-    } else {
-      ::DeleteFileW((root + name).c_str());
-    }
-  } while (::FindNextFileW(found, &data));
-  ::FindClose(found);
-}
-
 // Names of the probe files left in `folder`.
 int ProbeFilesIn(const std::wstring& folder) {
   WIN32_FIND_DATAW data;
@@ -62,13 +45,13 @@ class TestDrives : public ::testing::Test {
     ASSERT_GT(::GetEnvironmentVariableW(L"KELTO_TEST_DRIVES", layout, 128), 0u)
         << "the test drives are missing: run inside tools/run-isolated.sh after "
            "kelto_harness_up (tools/harness.sh)";
-    EmptyDrive(L"D:\\");
-    EmptyDrive(L"F:\\");
+    app_test::ClearTestDrive(L'D');
+    app_test::ClearTestDrive(L'F');
     ASSERT_EQ(FreeBytes(L"D:"), 160 * kMiB) << "D: should be an empty 160 MiB tmpfs";
   }
   void TearDown() override {
-    EmptyDrive(L"D:\\");
-    EmptyDrive(L"F:\\");
+    app_test::ClearTestDrive(L'D');
+    app_test::ClearTestDrive(L'F');
     RemoveFolderTree(L"C:\\凯途网络");
   }
 

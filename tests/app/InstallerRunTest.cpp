@@ -52,16 +52,12 @@ class InstallerRunTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!app_test::TestDrivesPresent()) GTEST_SKIP() << "needs the harness's test drives";
-    app_test::RemoveLauncherRecords();
-    app_test::ClearTestDrive(L'D');
-    app_test::ClearTestDrive(L'F');
+    app_test::ClearInstallTraces();
     installer_ = app_test::PlaceProgram(InstallerPath(), kit_ / L"bin\\KeltoSetup.exe");
     ASSERT_FALSE(installer_.empty());
   }
   void TearDown() override {
-    app_test::ClearTestDrive(L'D');
-    app_test::ClearTestDrive(L'F');
-    app_test::RemoveLauncherRecords();
+    app_test::ClearInstallTraces();
   }
 
   std::wstring Command(const std::wstring& options) const {
@@ -93,9 +89,7 @@ TEST_F(InstallerRunTest, OneClickInstallRunsToTheEnd) {
   ASSERT_TRUE(installer.started());
   const HWND window = WaitForShownWindowOf(installer.id(), L"InstallPackages");
   ASSERT_NE(window, nullptr) << "no install window";
-  wchar_t title[64] = L"";
-  ::GetWindowTextW(window, title, 64);
-  EXPECT_STREQ(title, L"安装凯途星联");
+  EXPECT_EQ(app_test::TitleOf(window), L"安装凯途星联");
   // A pop-up with system menu and minimise box, shown; the window base adds the clipping.
   EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE)) & 0xFFFF0000u,
             0x800A0000u | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
@@ -194,9 +188,7 @@ TEST_F(InstallerRunTest, AnExistingLauncherIsStartedDirectly) {
   ASSERT_TRUE(installer.started());
   const HWND box = WaitForShownWindowOf(installer.id(), L"keltoim");
   ASSERT_NE(box, nullptr) << "no prompt";
-  wchar_t title[64] = L"";
-  ::GetWindowTextW(box, title, 64);
-  EXPECT_STREQ(title, L"提示信息");
+  EXPECT_EQ(app_test::TitleOf(box), L"提示信息");
   EXPECT_EQ(::GetWindow(box, GW_OWNER), app_test::FindWindowOf(installer.id(), L"InstallPackages"));
   Screenshot(box, "installer_existing_install_box");
 

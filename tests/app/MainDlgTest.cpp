@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "AppTestSupport.h"
@@ -40,11 +41,26 @@ namespace {
 
 constexpr DWORD kInstallLimitMs = 120000;
 
-// What a message box of this process showed before the test answered it.
+// What a message box showed: its title, text and code line, the captions of its buttons
+// ("" for a hidden cancel button) and whether its close button shows.
+struct BoxShown {
+  std::wstring title, text, code, ok, cancel;
+  bool close = false;
+  bool operator==(const BoxShown& o) const {
+    return title == o.title && text == o.text && code == o.code && ok == o.ok &&
+           cancel == o.cancel && close == o.close;
+  }
+};
+void PrintTo(const BoxShown& b, std::ostream* os) {
+  *os << "{" << WideToUtf8(b.title) << " | " << WideToUtf8(b.text) << " | " << WideToUtf8(b.code)
+      << " | [" << WideToUtf8(b.ok) << "] [" << WideToUtf8(b.cancel) << "] "
+      << (b.close ? "x" : "no x") << "}";
+}
+
+// A message box of this process as the test answered it.
 struct BoxRecord {
   bool answered = false;
-  std::wstring title, text, code, okText, cancelText;
-  bool closeVisible = false, cancelVisible = false;
+  BoxShown shown;
 };
 
 CMsgBoxDlg* BoxObject(HWND box) {
@@ -92,15 +108,15 @@ void AnswerNextBox(BoxRecord* record, const wchar_t* button, const std::string& 
     CMsgBoxDlg* dialog = BoxObject(box);
     if (!dialog) return false;
     SkinUI::CWindowHostUI& manager = dialog->GetPaintManager();
-    wchar_t title[64] = L"";
-    ::GetWindowTextW(box, title, 64);
-    record->title = title;
-    record->text = TextOf(manager, L"lb_text");
-    record->code = TextOf(manager, L"lb_code");
-    record->okText = TextOf(manager, L"btn_ok");
-    record->cancelText = TextOf(manager, L"btn_cancel");
-    record->closeVisible = manager.FindControl(L"btn_close")->IsVisible();
-    record->cancelVisible = manager.FindControl(L"hlt_btn_0")->IsVisible();
+    BoxShown& shown = record->shown;
+    shown.title = app_test::TitleOf(box);
+    shown.text = TextOf(manager, L"lb_text");
+    shown.code = TextOf(manager, L"lb_code");
+    shown.ok = TextOf(manager, L"btn_ok");
+    if (manager.FindControl(L"hlt_btn_0")->IsVisible()) {
+      shown.cancel = TextOf(manager, L"btn_cancel");
+    }
+    shown.close = manager.FindControl(L"btn_close")->IsVisible();
     if (auto shot = CaptureWindow(box, 0)) SaveScreenshot(*shot, screenshot);
     record->answered = ClickAt(box, Centre(manager.FindControl(button)));
     return true;
@@ -111,9 +127,7 @@ class MainDlgTest : public SkinWindowTest {
  protected:
   void SetUp() override {
     if (!app_test::TestDrivesPresent()) GTEST_SKIP() << "needs the harness's test drives";
-    app_test::RemoveLauncherRecords();
-    app_test::ClearTestDrive(L'D');
-    app_test::ClearTestDrive(L'F');
+    app_test::ClearInstallTraces();
     StartupSettings::Get() = StartupSettings();
     ASSERT_TRUE(InitMainThreadTasks());
     ASSERT_TRUE(CHttpEngine::StartCommandFamily());
@@ -126,9 +140,7 @@ class MainDlgTest : public SkinWindowTest {
     CHttpEngine::ShutdownDownloadFamily();
     CHttpEngine::StopTimer();
     ClearMainThreadTasks();
-    app_test::ClearTestDrive(L'D');
-    app_test::ClearTestDrive(L'F');
-    app_test::RemoveLauncherRecords();
+    app_test::ClearInstallTraces();
     SkinWindowTest::TearDown();
   }
 
@@ -202,12 +214,8 @@ TEST_F(MainDlgTest, TheAgreementMustBeTickedForEitherInstall) {
     AnswerNextBox(&box, L"btn_ok", "box_agreement");
     ASSERT_TRUE(Click(button));
     ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
-    EXPECT_EQ(box.title, L"提示信息");
-    EXPECT_EQ(box.text, L"未勾选“同意软件许可协议”。");
-    EXPECT_EQ(box.okText, L"确定");
-    EXPECT_EQ(box.code, L"");
-    EXPECT_TRUE(box.closeVisible);
-    EXPECT_FALSE(box.cancelVisible);
+    EXPECT_EQ(box.shown, (BoxShown{L"提示信息", L"未勾选“同意软件许可协议”。", L"", L"确定", L"",
+                                   true}));
     EXPECT_EQ(Page(), CMainDlg::kStartPage) << "the page changed without the agreement";
   }
 
@@ -321,13 +329,9 @@ TEST_F(MainDlgTest, AFailingServerShowsOneBoxAndRetryInstalls) {
   });
   ASSERT_TRUE(Click(L"btn_install"));
   ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered; }, 90000));
-  EXPECT_EQ(box.title, L"提示信息");
-  EXPECT_EQ(box.text, L"连接超时，请检查网络是否正常");
-  EXPECT_EQ(box.okText, L"重试");
   // The fallback address (nothing listens there) was the last one tried: libcurl's 7.
-  EXPECT_EQ(box.code, L"code:7 type:5");
-  EXPECT_TRUE(box.closeVisible);
-  EXPECT_FALSE(box.cancelVisible);
+  EXPECT_EQ(box.shown, (BoxShown{L"提示信息", L"连接超时，请检查网络是否正常", L"code:7 type:5",
+                                 L"重试", L"", true}));
 
   // "重试" starts over, and this time the server answers.
   ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
@@ -345,12 +349,8 @@ TEST_F(MainDlgTest, ACorruptPackageIsNeverRunAndCanBeDownloadedAgain) {
   });
   ASSERT_TRUE(Click(L"btn_install"));
   ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered; }, 90000));
-  EXPECT_EQ(box.title, L"提示信息");
-  EXPECT_EQ(box.text, L"文件已损坏，请重新下载！");
-  EXPECT_EQ(box.okText, L"重新下载");
-  EXPECT_EQ(box.cancelText, L"退出安装");
-  EXPECT_TRUE(box.closeVisible);
-  EXPECT_TRUE(box.cancelVisible);
+  EXPECT_EQ(box.shown, (BoxShown{L"提示信息", L"文件已损坏，请重新下载！", L"", L"重新下载",
+                                 L"退出安装", true}));
   EXPECT_FALSE(gameThere) << "the corrupt package ran";
 
   // "重新下载" fetches the manifest and the package again: now they match.
@@ -365,12 +365,7 @@ TEST_F(MainDlgTest, QuittingAsksFirstAndACloseRequestConfirms) {
   AnswerNextBox(&box, L"btn_cancel", "box_quit");
   ASSERT_TRUE(Click(L"btn_close"));
   ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
-  EXPECT_EQ(box.title, L"退出安装");
-  EXPECT_EQ(box.text, L"是否退出安装？");
-  EXPECT_EQ(box.okText, L"确定");
-  EXPECT_EQ(box.cancelText, L"取消");
-  EXPECT_TRUE(box.closeVisible);
-  EXPECT_TRUE(box.cancelVisible);
+  EXPECT_EQ(box.shown, (BoxShown{L"退出安装", L"是否退出安装？", L"", L"确定", L"取消", true}));
   PumpMessagesFor(500);
   EXPECT_FALSE(Closed()) << "cancel closed the installer";
 
@@ -398,12 +393,8 @@ TEST_F(MainDlgTest, AnEarlierInstallIsOfferedForOverwriting) {
   AnswerNextBox(&box, L"btn_ok", "box_existing_install");
   Open();
   ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
-  EXPECT_EQ(box.title, L"提示信息");
-  EXPECT_EQ(box.text, L"您已经安装了凯途星联，是否覆盖安装？");
-  EXPECT_EQ(box.okText, L"覆盖安装");
-  EXPECT_EQ(box.cancelText, L"直接启动");
-  EXPECT_FALSE(box.closeVisible);
-  EXPECT_TRUE(box.cancelVisible);
+  EXPECT_EQ(box.shown, (BoxShown{L"提示信息", L"您已经安装了凯途星联，是否覆盖安装？", L"",
+                                 L"覆盖安装", L"直接启动", false}));
   ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
   EXPECT_EQ(Text(L"edit_input"), old);
   EXPECT_FALSE(app_test::WaitForLauncherStart(old, 500).found);
