@@ -31,16 +31,29 @@ CCurlWorkshop::~CCurlWorkshop() {
 
 void CCurlWorkshop::Init() {
   Hold hold(*this);
-  if (multi_) return;
+  open_ = true;
+}
+
+void CCurlWorkshop::CreateMulti() {
+  {
+    Hold hold(*this);
+    if (multi_ || !open_ || pendingAdd_.empty()) return;
+  }
+  // libcurl's first call starts Schannel's security packages: 7 to 20 ms and a series of
+  // library loads under Wine. Made on the user-interface thread at start-up, it delayed the
+  // install window's first frame; the first transfer is early enough. Only the worker uses
+  // the handle while the thread runs; the lock covers the hand-over to Cleanup.
   PrepareCurl();
-  multi_ = curl_multi_init();
+  CURLM* const multi = curl_multi_init();
+  Hold hold(*this);
+  multi_ = multi;
   LOG_FILE(0, L"CCurlWorkshop::Init() %x",
            static_cast<unsigned>(reinterpret_cast<uintptr_t>(multi_)));
 }
 
 bool CCurlWorkshop::Add(const CRefPtr<CCurlBase>& transfer) {
   Hold hold(*this);
-  if (!multi_ || !transfer) return false;
+  if (!open_ || !transfer) return false;
   pendingAdd_.push_back(transfer);
   for (auto it = pendingRemove_.begin(); it != pendingRemove_.end(); ++it) {
     if (*it == transfer) {
@@ -53,7 +66,7 @@ bool CCurlWorkshop::Add(const CRefPtr<CCurlBase>& transfer) {
 
 bool CCurlWorkshop::Remove(const CRefPtr<CCurlBase>& transfer) {
   Hold hold(*this);
-  if (!multi_ || !transfer) return false;
+  if (!open_ || !transfer) return false;
   pendingRemove_.push_back(transfer);
   return true;
 }
@@ -70,6 +83,7 @@ void CCurlWorkshop::Cleanup() {
     }
     if (multi_) curl_multi_cleanup(multi_);
     multi_ = nullptr;
+    open_ = false;
     released.splice(released.end(), pendingAdd_);
     released.splice(released.end(), running_);
     released.splice(released.end(), pendingRemove_);
@@ -87,7 +101,11 @@ void CCurlWorkshop::Run() {
 
 int CCurlWorkshop::Pump() {
   if (stopRequested()) return 0;
+  if (!multi_) CreateMulti();
+  // Without a multi handle (none wanted yet, or libcurl could not make one) the queued
+  // transfers are settled all the same: stopped ones removed, new ones failed.
   ApplyPending();
+  if (!multi_) return 0;
 
   bool waited = false;
   for (;;) {

@@ -4,6 +4,9 @@
 // Contract:
 // - The owner (the family start-up and shut-down of HttpEngine.h, on the user-interface
 //   thread) calls Init, StartThread, and at the end StopThread (unlimited wait) and Cleanup.
+// - Init opens the workshop for requests; the worker creates the multi handle when the first
+//   transfer arrives, so that libcurl's costly start-up stays off the user-interface thread
+//   and out of the program's start.
 // - Add and Remove may be called from any thread; they only queue the request in a list under
 //   the workshop's lock, and return false before Init and after Cleanup. The worker applies
 //   queued requests at the start of each turn, so a transfer stopped before the worker has
@@ -31,7 +34,7 @@ class CCurlWorkshop : public CSimpleThread {
   CCurlWorkshop() = default;
   ~CCurlWorkshop() override;
 
-  // Creates the multi handle once; later calls do nothing.
+  // Opens the workshop for requests; later calls do nothing.
   void Init();
   bool Add(const CRefPtr<CCurlBase>& transfer);
   bool Remove(const CRefPtr<CCurlBase>& transfer);
@@ -56,6 +59,8 @@ class CCurlWorkshop : public CSimpleThread {
     CCurlWorkshop& workshop_;
   };
 
+  // The multi handle, by the worker, once a transfer waits to be added.
+  void CreateMulti();
   // One wait for the sockets and one round of libcurl's work; 1 while transfers run.
   int Pump();
   // Reports finished transfers; returns how many.
@@ -68,6 +73,7 @@ class CCurlWorkshop : public CSimpleThread {
   // Whether a transfer with this easy handle is in the multi handle; under the lock.
   bool HoldsRunning(const CURL* easy) const;
 
+  bool open_ = false;  // between Init and Cleanup; under the lock
   CURLM* multi_ = nullptr;
   int runningHandles_ = 0;  // as the last curl_multi_perform reported; worker only
   TransferList pendingAdd_;
