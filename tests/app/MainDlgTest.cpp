@@ -124,6 +124,21 @@ void AnswerNextBox(BoxRecord* record, const wchar_t* button, const std::string& 
   });
 }
 
+// Bytes of the files directly in `folder`.
+long long BytesIn(const std::wstring& folder) {
+  long long bytes = 0;
+  WIN32_FIND_DATAW data = {};
+  HANDLE found = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (found == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      bytes += (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+  } while (::FindNextFileW(found, &data));
+  ::FindClose(found);
+  return bytes;
+}
+
 class MainDlgTest : public SkinWindowTest {
  protected:
   void SetUp() override {
@@ -386,6 +401,27 @@ TEST_F(MainDlgTest, QuittingAsksFirstAndACloseRequestConfirms) {
   EXPECT_EQ(ShownBox(), nullptr);
 }
 
+// Quitting while the package downloads stops the download with the window; what has arrived
+// stays for the next run to continue.
+TEST_F(MainDlgTest, QuittingDuringTheDownloadStopsIt) {
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Drip(2 << 20)));
+  Open();
+  ASSERT_TRUE(Click(L"btn_install"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Progress()->GetValue() > 0; }, 60000));
+  BoxRecord box;
+  AnswerNextBox(&box, L"btn_ok", "box_quit_downloading");
+  ASSERT_TRUE(Click(L"btn_close"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
+  EXPECT_EQ(box.shown.text, L"是否退出安装？");
+
+  const long long arrived = BytesIn(OneClickFolder());
+  EXPECT_GT(arrived, 0);
+  PumpMessagesFor(1500);
+  EXPECT_EQ(BytesIn(OneClickFolder()), arrived) << "the download went on after the window";
+  EXPECT_LT(arrived, server_.packageSize());
+}
+
 // An earlier install: the player is asked, and "覆盖安装" opens the folder page on the old
 // launcher's folder.
 TEST_F(MainDlgTest, AnEarlierInstallIsOfferedForOverwriting) {
@@ -402,6 +438,23 @@ TEST_F(MainDlgTest, AnEarlierInstallIsOfferedForOverwriting) {
   ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
   EXPECT_EQ(Text(L"edit_input"), old);
   EXPECT_FALSE(app_test::WaitForLauncherStart(old, 500).found);
+}
+
+// "直接启动" with a launcher that will not start leads on to the folder page, as "覆盖安装"
+// does.
+TEST_F(MainDlgTest, ALauncherThatWillNotStartLeadsToTheFolderPage) {
+  const std::wstring old = L"F:\\旧版\\凯途星联";
+  ASSERT_TRUE(CreateDir(old));
+  ASSERT_TRUE(WriteBinaryFile(old + L"\\KeltoLauncher.exe", "no program"));
+  ASSERT_TRUE(app_test::WriteIniRecord(old + L"\\KeltoLauncher.exe"));
+  BoxRecord box;
+  AnswerNextBox(&box, L"btn_cancel", "box_existing_install_start");
+  Open();
+  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
+  EXPECT_EQ(box.shown.cancel, L"直接启动");
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
+  EXPECT_FALSE(Closed());
+  EXPECT_EQ(Text(L"edit_input"), old);
 }
 
 }  // namespace
