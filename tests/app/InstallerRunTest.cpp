@@ -163,6 +163,21 @@ TEST_F(InstallerRunTest, HiddenModeWithRunZeroInstallsWithoutStartingTheLauncher
   EXPECT_FALSE(WaitForLauncherStart(HiddenFolder(), 2000).found) << "the launcher started";
 }
 
+// A package that differs from its digest never runs in hidden mode either: the installer
+// ends at once, without a window and without a retry, and installs nothing.
+TEST_F(InstallerRunTest, HiddenModeEndsOnACorruptPackageWithoutRunningIt) {
+  ASSERT_TRUE(server_.Start("00000000000000000000000000000000")) << server_.http().error();
+  DWORD exitCode = 1;
+  bool showedWindow = true;
+  RunHidden(L"-h", &exitCode, &showedWindow);
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_FALSE(showedWindow) << "hidden mode showed a window";
+  EXPECT_EQ(server_.http().RequestsFor("/qvinstaller.exe").size(), 1u);
+  EXPECT_TRUE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "nothing was downloaded";
+  EXPECT_FALSE(FileExists(HiddenFolder() + L"\\KeltoLauncher.exe")) << "the package ran";
+  EXPECT_FALSE(WaitForLauncherStart(HiddenFolder(), 500).found);
+}
+
 // Without an update server every attempt fails; hidden mode retries every 5 s and gives up
 // with the eleventh automatic retry.
 TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
