@@ -138,6 +138,8 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   CMsgBoxDlg* quitBox_ = nullptr;
   std::unique_ptr<Updater> updater_;
   bool errorBoxArmed_ = true;
+  // The failure box is on screen (its modal loop runs further down the stack).
+  bool errorBoxOpen_ = false;
   bool launcherFound_ = false;
   std::wstring expectedDigest_;
   int shineOffset_ = 0;

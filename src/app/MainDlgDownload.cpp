@@ -97,11 +97,15 @@ void CMainDlg::OnDownloadAborted(int kind, int) {
 
 void CMainDlg::OnDownloadFailed(int kind, int code) {
   ::SetTimer(GetHWND(), kRetryTimer, kRetryTimerMs, nullptr);
-  // One box per stretch without progress; the timer retries meanwhile.
-  if (!errorBoxArmed_ || StartupSettings::Get().hidden) return;
+  // One box per stretch without progress; the timer retries meanwhile. While the box is
+  // still open it says all there is to say: a second one stacked on it would swallow the
+  // player's answer to the first.
+  if (!errorBoxArmed_ || errorBoxOpen_ || StartupSettings::Get().hidden) return;
   errorBoxArmed_ = false;
+  errorBoxOpen_ = true;
   const UINT result = ShowMessageBox(L"提示信息", L"连接超时，请检查网络是否正常", L"重试", L"",
                                      FormatString(L"code:%d type:%d", code, kind), true, false);
+  errorBoxOpen_ = false;
   if (result == 1 && WindowAlive()) StartDownload();
 }
 

@@ -66,16 +66,20 @@ class InstallerRunTest : public testing::Test {
   // The folder hidden mode installs into: "凯途星联" beside the installer's folder.
   std::wstring HiddenFolder() const { return kit_ / L"凯途星联"; }
 
-  // Runs the installer in hidden mode to its end, watching that it never shows a window.
-  void RunHidden(const std::wstring& options, DWORD* exitCode, bool* showedWindow) {
+  // Runs the installer in hidden mode to its end, which must come with exit code 0 and
+  // without the installer ever showing a window.
+  void RunHidden(const std::wstring& options) {
     RunningProcess installer(Command(options));
     ASSERT_TRUE(installer.started());
-    *showedWindow = false;
+    bool showedWindow = false;
+    DWORD exitCode = 1;
     const DWORD start = ::GetTickCount();
-    while (!installer.Wait(50, exitCode)) {
-      *showedWindow = *showedWindow || ShowsAWindow(installer.id());
+    while (!installer.Wait(50, &exitCode)) {
+      showedWindow = showedWindow || ShowsAWindow(installer.id());
       ASSERT_LT(::GetTickCount() - start, kInstallLimitMs) << "the installer did not end";
     }
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(showedWindow) << "hidden mode showed a window";
   }
 
   TempFolder kit_{L"kit"};
@@ -137,11 +141,7 @@ TEST_F(InstallerRunTest, APackageBesideTheInstallerIsInstalledWithoutADownload) 
 
 TEST_F(InstallerRunTest, HiddenModeInstallsWithoutAnyWindowAndStartsTheLauncher) {
   ASSERT_TRUE(server_.Start()) << server_.http().error();
-  DWORD exitCode = 1;
-  bool showedWindow = true;
-  RunHidden(L"-h -i 30", &exitCode, &showedWindow);
-  EXPECT_EQ(exitCode, 0u);
-  EXPECT_FALSE(showedWindow) << "hidden mode showed a window";
+  RunHidden(L"-h -i 30");
   const LauncherStart start = WaitForLauncherStart(HiddenFolder());
   ASSERT_TRUE(start.found) << "no launcher started in " << WideToUtf8(HiddenFolder());
   EXPECT_EQ(start.id, "30");
@@ -152,15 +152,22 @@ TEST_F(InstallerRunTest, HiddenModeInstallsWithoutAnyWindowAndStartsTheLauncher)
 
 TEST_F(InstallerRunTest, HiddenModeWithRunZeroInstallsWithoutStartingTheLauncher) {
   ASSERT_TRUE(server_.Start()) << server_.http().error();
-  DWORD exitCode = 1;
-  bool showedWindow = true;
-  RunHidden(L"-h -r 0", &exitCode, &showedWindow);
-  EXPECT_EQ(exitCode, 0u);
-  EXPECT_FALSE(showedWindow);
+  RunHidden(L"-h -r 0");
   EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\\bin\\game.dat"), KELTO_DEMO_DATA_BYTES);
   EXPECT_TRUE(FileExists(HiddenFolder() + L"\\KeltoLauncher.exe"));
   EXPECT_FALSE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "the package stayed";
   EXPECT_FALSE(WaitForLauncherStart(HiddenFolder(), 2000).found) << "the launcher started";
+}
+
+// A package that differs from its digest never runs in hidden mode either: the installer
+// ends at once, without a window and without a retry, and installs nothing.
+TEST_F(InstallerRunTest, HiddenModeEndsOnACorruptPackageWithoutRunningIt) {
+  ASSERT_TRUE(server_.Start("00000000000000000000000000000000")) << server_.http().error();
+  RunHidden(L"-h");
+  EXPECT_EQ(server_.http().RequestsFor("/qvinstaller.exe").size(), 1u);
+  EXPECT_TRUE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "nothing was downloaded";
+  EXPECT_FALSE(FileExists(HiddenFolder() + L"\\KeltoLauncher.exe")) << "the package ran";
+  EXPECT_FALSE(WaitForLauncherStart(HiddenFolder(), 500).found);
 }
 
 // Without an update server every attempt fails; hidden mode retries every 5 s and gives up
@@ -168,11 +175,7 @@ TEST_F(InstallerRunTest, HiddenModeWithRunZeroInstallsWithoutStartingTheLauncher
 TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
   ASSERT_TRUE(server_.Start()) << server_.http().error();
   ASSERT_TRUE(server_.http().AddRule(testing_support::FaultRule("/qvinstall.txt").Status(503)));
-  DWORD exitCode = 1;
-  bool showedWindow = true;
-  RunHidden(L"-h", &exitCode, &showedWindow);
-  EXPECT_EQ(exitCode, 0u);
-  EXPECT_FALSE(showedWindow) << "hidden mode showed a window";
+  RunHidden(L"-h");
   // The first attempt and ten retries, each asking the primary address once.
   EXPECT_EQ(server_.http().RequestsFor("/qvinstall.txt").size(), 11u);
   EXPECT_TRUE(server_.http().RequestsFor("/qvinstaller.exe").empty());

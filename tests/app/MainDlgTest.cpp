@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -121,6 +122,21 @@ void AnswerNextBox(BoxRecord* record, const wchar_t* button, const std::string& 
     record->answered = ClickAt(box, Centre(manager.FindControl(button)));
     return true;
   });
+}
+
+// Bytes of the files directly in `folder`.
+long long BytesIn(const std::wstring& folder) {
+  long long bytes = 0;
+  WIN32_FIND_DATAW data = {};
+  HANDLE found = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (found == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      bytes += (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+  } while (::FindNextFileW(found, &data));
+  ::FindClose(found);
+  return bytes;
 }
 
 class MainDlgTest : public SkinWindowTest {
@@ -312,26 +328,29 @@ TEST_F(MainDlgTest, OneClickInstallShowsTheDownloadThenTheInstallStep) {
 
 TEST_F(MainDlgTest, AFailingServerShowsOneBoxAndRetryInstalls) {
   ASSERT_TRUE(server_.Start()) << server_.http().error();
-  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Status(503)));
+  // The first attempt and the first automatic retry find no manifest; the second retry gets
+  // the start of the package before the server breaks off, and then only errors.
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Times(2).Status(503)));
+  ASSERT_TRUE(
+      server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).CloseAfter(1 << 20)));
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Status(500)));
   Open();
   BoxRecord box;
-  DWORD boxShown = 0;
-  size_t fetchesBefore = 0;
-  // The box stays up while the automatic retry (every 5 s) fails again: no second box.
+  int mostBoxes = 0;
+  // The box stays up while the automatic retries (every 5 s) fail again, without progress and
+  // after some: the fourth fetch of the manifest is the retry after the broken download.
   AnswerNextBox(&box, L"btn_ok", "box_connection", [&] {
-    if (boxShown == 0) {
-      boxShown = ::GetTickCount();
-      fetchesBefore = server_.http().RequestsFor("/qvinstall.txt").size();
-    }
-    return ::GetTickCount() - boxShown > 9000 &&
-           server_.http().RequestsFor("/qvinstall.txt").size() > fetchesBefore &&
-           ShownBoxCount() == 1 && server_.http().ClearRules();
+    mostBoxes = std::max(mostBoxes, ShownBoxCount());
+    return server_.http().RequestsFor("/qvinstall.txt").size() >= 4 &&
+           server_.http().ClearRules();
   });
   ASSERT_TRUE(Click(L"btn_install"));
   ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered; }, 90000));
   // The fallback address (nothing listens there) was the last one tried: libcurl's 7.
   EXPECT_EQ(box.shown, (BoxShown{L"提示信息", L"连接超时，请检查网络是否正常", L"code:7 type:5",
                                  L"重试", L"", true}));
+  EXPECT_EQ(mostBoxes, 1) << "a second box was stacked on the open one";
+  EXPECT_FALSE(server_.http().RequestsFor("/qvinstaller.exe").empty());
 
   // "重试" starts over, and this time the server answers.
   ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
@@ -382,6 +401,27 @@ TEST_F(MainDlgTest, QuittingAsksFirstAndACloseRequestConfirms) {
   EXPECT_EQ(ShownBox(), nullptr);
 }
 
+// Quitting while the package downloads stops the download with the window; what has arrived
+// stays for the next run to continue.
+TEST_F(MainDlgTest, QuittingDuringTheDownloadStopsIt) {
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Drip(2 << 20)));
+  Open();
+  ASSERT_TRUE(Click(L"btn_install"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Progress()->GetValue() > 0; }, 60000));
+  BoxRecord box;
+  AnswerNextBox(&box, L"btn_ok", "box_quit_downloading");
+  ASSERT_TRUE(Click(L"btn_close"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
+  EXPECT_EQ(box.shown.text, L"是否退出安装？");
+
+  const long long arrived = BytesIn(OneClickFolder());
+  EXPECT_GT(arrived, 0);
+  PumpMessagesFor(1500);
+  EXPECT_EQ(BytesIn(OneClickFolder()), arrived) << "the download went on after the window";
+  EXPECT_LT(arrived, server_.packageSize());
+}
+
 // An earlier install: the player is asked, and "覆盖安装" opens the folder page on the old
 // launcher's folder.
 TEST_F(MainDlgTest, AnEarlierInstallIsOfferedForOverwriting) {
@@ -398,6 +438,23 @@ TEST_F(MainDlgTest, AnEarlierInstallIsOfferedForOverwriting) {
   ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
   EXPECT_EQ(Text(L"edit_input"), old);
   EXPECT_FALSE(app_test::WaitForLauncherStart(old, 500).found);
+}
+
+// "直接启动" with a launcher that will not start leads on to the folder page, as "覆盖安装"
+// does.
+TEST_F(MainDlgTest, ALauncherThatWillNotStartLeadsToTheFolderPage) {
+  const std::wstring old = L"F:\\旧版\\凯途星联";
+  ASSERT_TRUE(CreateDir(old));
+  ASSERT_TRUE(WriteBinaryFile(old + L"\\KeltoLauncher.exe", "no program"));
+  ASSERT_TRUE(app_test::WriteIniRecord(old + L"\\KeltoLauncher.exe"));
+  BoxRecord box;
+  AnswerNextBox(&box, L"btn_cancel", "box_existing_install_start");
+  Open();
+  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 20000));
+  EXPECT_EQ(box.shown.cancel, L"直接启动");
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
+  EXPECT_FALSE(Closed());
+  EXPECT_EQ(Text(L"edit_input"), old);
 }
 
 }  // namespace
