@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "support/MessagePump.h"
 #include "ui/WndShadow.h"
 
 using SkinUI::CWndShadow;
@@ -77,25 +78,10 @@ HWND MakeParent(DWORD style = kQuickStyle) {
                            kHeight, nullptr, nullptr, Instance(), nullptr);
 }
 
-// Dispatches this thread's messages until `done` holds or `timeoutMs` has passed.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000) {
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    if (::GetTickCount() - start > timeoutMs) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  }
+bool PumpUntil(const std::function<bool()>& done) {
+  return testing_support::PumpMessagesUntil(done, 10000);
 }
-
-void PumpFor(DWORD ms) {
-  const DWORD start = ::GetTickCount();
-  PumpUntil([&] { return ::GetTickCount() - start >= ms; }, ms + 1000);
-}
+using testing_support::PumpMessagesFor;
 
 RECT WindowRect(HWND window) {
   RECT rc = {};
@@ -138,7 +124,7 @@ class WndShadowTest : public testing::Test {
 
   void TearDown() override {
     if (::IsWindow(parent_)) ::DestroyWindow(parent_);
-    PumpFor(50);
+    PumpMessagesFor(50);
   }
 
   // Attaches a counted shadow to the parent; the parent owns it from then on. Unless told
@@ -149,7 +135,7 @@ class WndShadowTest : public testing::Test {
     ASSERT_TRUE(shadow_->Create(parent_));
     shadowWindow_ = shadow_->GetHWND();
     ASSERT_NE(shadowWindow_, nullptr);
-    if (pastFirstDrawing) PumpFor(1300);
+    if (pastFirstDrawing) PumpMessagesFor(1300);
   }
 
   void ShowParent() {
@@ -170,15 +156,14 @@ class WndShadowTest : public testing::Test {
   int deletions_ = 0;
 };
 
-TEST_F(WndShadowTest, InitializeRegistersTheClassOnlyOnce) {
+TEST_F(WndShadowTest, ShadowIsAHiddenLayeredClickThroughPopupOwnedByTheParent) {
+  // The class is registered once per process, redrawn whole on every size change.
   EXPECT_FALSE(CWndShadow::Initialize(Instance()));
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
   ASSERT_TRUE(::GetClassInfoExW(Instance(), L"QvShadowWnd", &wc));
   EXPECT_EQ(wc.style & (CS_HREDRAW | CS_VREDRAW), static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
-}
 
-TEST_F(WndShadowTest, ShadowIsAHiddenLayeredClickThroughPopupOwnedByTheParent) {
   Attach(false);
   const LONG_PTR exStyle = ::GetWindowLongPtrW(shadowWindow_, GWL_EXSTYLE);
   EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TRANSPARENT), WS_EX_LAYERED | WS_EX_TRANSPARENT);
@@ -220,51 +205,32 @@ TEST_F(WndShadowTest, AHiddenParentsShadowIsDrawnAfterOneSecondAndStaysHidden) {
   EXPECT_FALSE(::IsWindowVisible(shadowWindow_));
 }
 
-TEST_F(WndShadowTest, MovingTheParentMovesTheShadow) {
+// Each change of the shown parent, one after the other: the shadow follows it, and hides
+// and comes back with it.
+TEST_F(WndShadowTest, FollowsTheParentThroughMovesSizesMinimisingAndHiding) {
   Attach();
   ShowParent();
   ExpectSurrounds("shown");
   ::SetWindowPos(parent_, nullptr, 320, 260, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ExpectSurrounds("moved");
-  EXPECT_EQ(WindowRect(shadowWindow_).left, 306);
-}
-
-TEST_F(WndShadowTest, MinimisingHidesTheShadowAndRestoringShowsIt) {
-  Attach();
-  ShowParent();
-  ExpectSurrounds("shown");
+  ::SetWindowPos(parent_, nullptr, 0, 0, 640, 420, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ExpectSurrounds("enlarged");
+  // Shrunk by the program: no paint and no end of a size-move loop follow.
+  ::SetWindowPos(parent_, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ExpectSurrounds("shrunk");
   ::ShowWindow(parent_, SW_MINIMIZE);
-  EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(shadowWindow_); }));
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(shadowWindow_); })) << "minimised";
   ::ShowWindow(parent_, SW_RESTORE);
   ExpectSurrounds("restored");
-}
-
-TEST_F(WndShadowTest, HidingTheParentHidesTheShadow) {
-  Attach();
-  ShowParent();
-  ExpectSurrounds("shown");
   ::ShowWindow(parent_, SW_HIDE);
-  EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(shadowWindow_); }));
+  EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(shadowWindow_); })) << "hidden";
   ShowParent();
   ExpectSurrounds("shown again");
 }
 
-TEST_F(WndShadowTest, ResizingTheParentRedrawsTheShadowLargerAndSmaller) {
-  Attach();
-  ShowParent();
-  ExpectSurrounds("shown");
-  ::SetWindowPos(parent_, nullptr, 0, 0, 640, 420, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ExpectSurrounds("enlarged");
-  EXPECT_EQ(WindowRect(shadowWindow_).right - WindowRect(shadowWindow_).left, 668);
-  // Shrunk by the program: no paint and no end of a size-move loop follow.
-  ::SetWindowPos(parent_, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ExpectSurrounds("shrunk");
-  EXPECT_EQ(WindowRect(shadowWindow_).bottom - WindowRect(shadowWindow_).top, 328);
-}
-
 TEST_F(WndShadowTest, AParentAlreadyOnScreenGetsItsShadowAtOnce) {
   ShowParent();
-  PumpFor(50);
+  PumpMessagesFor(50);
   Attach(false);
   EXPECT_TRUE(Surrounds(shadowWindow_, parent_)) << Describe(WindowRect(shadowWindow_));
 }
@@ -275,7 +241,7 @@ TEST_F(WndShadowTest, SizeAndOffsetPlaceTheShadow) {
   shadow_->SetPosition(2, -3);
   ASSERT_TRUE(shadow_->Create(parent_));
   shadowWindow_ = shadow_->GetHWND();
-  PumpFor(1300);
+  PumpMessagesFor(1300);
   ::SetWindowPos(parent_, nullptr, kLeft + 40, kTop + 30, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ShowParent();
@@ -305,7 +271,7 @@ TEST_F(WndShadowTest, AShadowDeletedEarlyUnhooksItselfFromTheParent) {
             reinterpret_cast<LONG_PTR>(&TestParentProc));
   // The parent goes on without it and dies normally.
   ::SetWindowPos(parent_, nullptr, 10, 10, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
-  PumpFor(50);
+  PumpMessagesFor(50);
   ASSERT_TRUE(::DestroyWindow(parent_));
   EXPECT_EQ(g_finalDestroy.count, 1);
   EXPECT_EQ(deletions_, 1);
@@ -359,7 +325,7 @@ TEST_F(WndShadowTest, ScreenShowsTheComputedRingsTheRightWayUp) {
   Attach();
   ShowParent();
   ExpectSurrounds("shown");
-  PumpFor(200);
+  PumpMessagesFor(200);
   HDC screen = ::GetDC(nullptr);
   ASSERT_NE(screen, nullptr);
   const COLORREF top = ::GetPixel(screen, 990, 419);            // innermost ring, top side
