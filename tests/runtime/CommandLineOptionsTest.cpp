@@ -28,20 +28,6 @@ std::vector<std::vector<std::wstring>> Occurrences(const CommandLineOptions& o, 
 
 using Lists = std::vector<std::vector<std::wstring>>;
 
-TEST(CommandLineOptions, TableHasTheFourOptionsInOrderThenTheSupportLog) {
-  EXPECT_EQ(kOptionTable[0].letter, L'n');
-  EXPECT_STREQ(kOptionTable[0].name, L"none");
-  EXPECT_EQ(kOptionTable[1].letter, L'h');
-  EXPECT_EQ(kOptionTable[1].maxArgs, 0);
-  EXPECT_EQ(kOptionTable[2].letter, L'i');
-  EXPECT_EQ(kOptionTable[3].letter, L'r');
-  EXPECT_EQ(kOptionTable[4].letter, L'l');
-  EXPECT_STREQ(kOptionTable[4].name, L"log");
-  EXPECT_EQ(kOptionTable[4].minArgs, 0);
-  EXPECT_EQ(kOptionTable[4].maxArgs, 1);
-  EXPECT_EQ(kOptionTable[5].letter, 0);
-}
-
 // The support log takes its file when one follows, and goes without one before another option
 // or at the end; a second value is a stray argument.
 TEST(CommandLineOptions, SupportLogTakesAtMostOneFile) {
