@@ -101,18 +101,6 @@ TEST_F(TreeTest, AttributesReadColoursBooleansAndTextsExactly) {
   EXPECT_EQ(label.GetText(), L"同意");
 }
 
-TEST_F(TreeTest, DefaultListsApplyBeforeTheElementsOwnAttributes) {
-  Attach(LR"(<Window>
-    <Default name="Button" value="text=&quot;default&quot; width=&quot;10&quot; height=&quot;7&quot;" />
-    <Container><Button name="a" width="20" /><Label name="b" /></Container>
-  </Window>)");
-  CControlUI* a = host_.FindControl(L"a");
-  EXPECT_EQ(a->GetText(), L"default");
-  EXPECT_EQ(a->GetFixedWidth(), 20);
-  EXPECT_EQ(a->GetFixedHeight(), 7);
-  EXPECT_EQ(host_.FindControl(L"b")->GetText(), L"");
-}
-
 TEST_F(TreeTest, EveryElementMakesItsClassWithItsInterfaces) {
   struct {
     const wchar_t* element;
