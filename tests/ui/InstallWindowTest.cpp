@@ -1,6 +1,5 @@
 // The install window's layout, "InstallPackages.xml", loaded by the window base from the
-// installer's skin archive into a real window: the controls the install dialog looks up,
-// the caption over the banner, the shadow around the 540 x 355 window, and screenshots of
+// installer's skin archive into a real window: its size, the caption over the banner, the shadow around the 540 x 355 window, and screenshots of
 // its three pages in build/win/screenshots.
 #include <windows.h>
 
@@ -31,7 +30,7 @@ RECT WindowRect(HWND window) {
 
 using InstallWindowTest = testing_support::SkinWindowTest;
 
-TEST_F(InstallWindowTest, TheLayoutLoadsFromTheSkinArchiveWithEveryControlTheDialogNeeds) {
+TEST_F(InstallWindowTest, TheLayoutLoadsFromTheSkinArchiveIntoADraggableShadowedWindow) {
   TestDialog dialog(L"InstallPackages.xml");
   const std::wstring title = UniqueTitle(L"安装凯途星联");
   ASSERT_NE(dialog.CreateDialogWindow(title), nullptr);
@@ -45,25 +44,6 @@ TEST_F(InstallWindowTest, TheLayoutLoadsFromTheSkinArchiveWithEveryControlTheDia
   const RECT bounds = WindowRect(window);
   EXPECT_EQ(bounds.right - bounds.left, 540);
   EXPECT_EQ(bounds.bottom - bounds.top, 355);
-  struct Expected {
-    const wchar_t* name;
-    const wchar_t* className;
-  } const controls[] = {
-      {L"tb_main", L"TabLayoutUI"},       {L"btn_install", L"ButtonUI"},
-      {L"opt_agree", L"OptionUI"},        {L"btn_agreement", L"ButtonUI"},
-      {L"btn_free", L"ButtonUI"},         {L"edit_input", L"EditUI"},
-      {L"btn_select", L"ButtonUI"},       {L"lb_tip", L"LabelUI"},
-      {L"btn_install2", L"ButtonUI"},     {L"lb_download", L"LabelUI"},
-      {L"lb_speed", L"LabelUI"},          {L"pro_InstallProgress", L"ProgressUI"},
-      {L"btn_min", L"ButtonUI"},          {L"btn_close", L"ButtonUI"},
-  };
-  for (const Expected& c : controls) {
-    SkinUI::CControlUI* control = dialog.Find(c.name);
-    ASSERT_NE(control, nullptr) << testing::PrintToString(std::wstring(c.name));
-    EXPECT_STREQ(control->GetClass(), c.className);
-  }
-  EXPECT_EQ(dialog.Find(L"pro_InstallProgress")->GetFixedWidth(), 500);
-
   // The banner drags the window; the system buttons on it stay buttons.
   const auto hit = [&](int x, int y) {
     POINT p = {x, y};
