@@ -151,25 +151,19 @@ TEST_F(EditBoxTest, DestroyingTheControlWithItsBoxOpenLeavesNothingBehind) {
 
 TEST_F(MainWindowTest, RealMouseAndKeyboardFromTheXServerReachTheControls) {
   // xdotool moves the X server's pointer and types on its keyboard, as a player would.
-  using testing_support::StartShell;
-  const std::wstring find = L"xdotool search --sync --onlyvisible --name " + title_;
-  const POINT install = Centre(L"btn_install");
-  ASSERT_TRUE(StartShell(find + L" mousemove --window %1 " + std::to_wstring(install.x) + L" " +
-                         std::to_wstring(install.y) + L" click 1"));
+  using testing_support::StartXdotool;
+  using testing_support::XdotoolClick;
+  ASSERT_TRUE(StartXdotool(title_, XdotoolClick(Centre(L"btn_install"))));
   EXPECT_TRUE(window_->PumpUntil([&] { return recorder_->Count(L"click:btn_install") == 1; }, 15000));
 
-  const POINT agree = Centre(L"opt_agree");
-  ASSERT_TRUE(StartShell(find + L" mousemove --window %1 " + std::to_wstring(agree.x) + L" " +
-                         std::to_wstring(agree.y) + L" click 1"));
+  ASSERT_TRUE(StartXdotool(title_, XdotoolClick(Centre(L"opt_agree"))));
   EXPECT_TRUE(window_->PumpUntil([&] { return recorder_->Count(L"selectchanged:opt_agree") == 1; }, 15000));
 
   ShowPage(1);
   auto* edit = Find<CEditUI>(L"edit_input", L"Edit");
-  const POINT field = Centre(L"edit_input");
-  ASSERT_TRUE(StartShell(find + L" mousemove --window %1 " + std::to_wstring(field.x) + L" " +
-                         std::to_wstring(field.y) + L" click 1"));
+  ASSERT_TRUE(StartXdotool(title_, XdotoolClick(Centre(L"edit_input"))));
   ASSERT_TRUE(window_->PumpUntil([&] { return edit->GetNativeWindow() != nullptr; }, 15000));
-  ASSERT_TRUE(StartShell(find + L" key --window %1 k 7 Return"));
+  ASSERT_TRUE(StartXdotool(title_, L"key --window %1 k 7 Return"));
   EXPECT_TRUE(window_->PumpUntil([&] { return recorder_->Count(L"return:edit_input") == 1; }, 15000));
   EXPECT_EQ(edit->GetText(), L"k7");
   EXPECT_EQ(recorder_->Count(L"textchanged:edit_input"), 2);
