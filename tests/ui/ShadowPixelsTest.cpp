@@ -75,9 +75,10 @@ TEST(ShadowPixel, PremultipliesTheBgrColourIntoArgb) {
   EXPECT_EQ(CShadowPixels::Premultiplied(kGrey, -3), 0u);
 }
 
-TEST(ShadowPixels, InnermostRingOfTheDialogsShadow) {
+TEST(ShadowPixels, RingsCornersAndFadesOfTheDialogsShadow) {
   const Image image = DialogShadow();
-  // Left and right sides halfway down: alpha 67, each component 80 * 67 / 255 = 21.
+  // Innermost ring, left and right sides halfway down: alpha 67, each component
+  // 80 * 67 / 255 = 21.
   EXPECT_EQ(image.At(13, 191), 0x43151515u);
   EXPECT_EQ(image.At(554, 191), 0x43151515u);
   // The bottom side is as dark as the sides; the top one is lighter: alpha 29, components 9.
@@ -85,6 +86,27 @@ TEST(ShadowPixels, InnermostRingOfTheDialogsShadow) {
   EXPECT_EQ(image.At(284, 13), 0x1D090909u);
   // The next ring out is lighter.
   EXPECT_EQ(image.Alpha(12, 191), 57);
+
+  // Corners carry the top and bottom values (the left side would give 32 at row 13 and 34 at
+  // row 369).
+  EXPECT_EQ(image.Alpha(13, 13), 14);    // top, faded at column 13
+  EXPECT_EQ(image.Alpha(554, 13), 15);   // top, faded at 14 columns from the right
+  EXPECT_EQ(image.Alpha(13, 369), 32);   // bottom, faded at column 13
+
+  // Sides fade over three sizes at both ends.
+  const std::vector<int> expected = {34, 37, 39, 41, 43, 45, 47, 48, 50, 52, 53, 55, 56, 58, 59,
+                                     60, 61, 62, 63, 64, 65, 65, 66, 66, 66, 66, 66, 66, 67};
+  for (int y = 14; y <= 42; ++y) {
+    EXPECT_EQ(image.Alpha(13, y), expected[y - 14]) << "row " << y;
+    // The far end measures from the image's height: row 383 - y mirrors row y (row 369 is
+    // the bottom side's corner).
+    if (y > 14) {
+      EXPECT_EQ(image.Alpha(13, 383 - y), expected[y - 14]) << "row " << 383 - y;
+    }
+  }
+  for (int x = 42; x <= 568 - 42; ++x) {
+    ASSERT_EQ(image.Alpha(x, 369), 67) << "bottom, column " << x;
+  }
 }
 
 TEST(ShadowPixels, OutermostRingAndParentAreaAreTransparent) {
@@ -101,31 +123,6 @@ TEST(ShadowPixels, OutermostRingAndParentAreaAreTransparent) {
     for (int x = 14; x < image.width - 14; ++x) {
       ASSERT_EQ(image.At(x, y), 0u) << "parent area at " << x << "," << y;
     }
-  }
-}
-
-TEST(ShadowPixels, CornersCarryTheTopAndBottomValues) {
-  const Image image = DialogShadow();
-  // The left side would give 32 at row 13 and 34 at row 369.
-  EXPECT_EQ(image.Alpha(13, 13), 14);    // top, faded at column 13
-  EXPECT_EQ(image.Alpha(554, 13), 15);   // top, faded at 14 columns from the right
-  EXPECT_EQ(image.Alpha(13, 369), 32);   // bottom, faded at column 13
-}
-
-TEST(ShadowPixels, SidesFadeOverThreeSizesAtBothEnds) {
-  const Image image = DialogShadow();
-  const std::vector<int> expected = {34, 37, 39, 41, 43, 45, 47, 48, 50, 52, 53, 55, 56, 58, 59,
-                                     60, 61, 62, 63, 64, 65, 65, 66, 66, 66, 66, 66, 66, 67};
-  for (int y = 14; y <= 42; ++y) {
-    EXPECT_EQ(image.Alpha(13, y), expected[y - 14]) << "row " << y;
-    // The far end measures from the image's height: row 383 - y mirrors row y (row 369 is
-    // the bottom side's corner).
-    if (y > 14) {
-      EXPECT_EQ(image.Alpha(13, 383 - y), expected[y - 14]) << "row " << 383 - y;
-    }
-  }
-  for (int x = 42; x <= 568 - 42; ++x) {
-    ASSERT_EQ(image.Alpha(x, 369), 67) << "bottom, column " << x;
   }
 }
 
