@@ -94,13 +94,17 @@ std::string Describe(const RECT& rc) {
          std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top);
 }
 
-// True when `shadow` is visible and lies `size` pixels around `parent`, shifted by the offset.
-bool Surrounds(HWND shadow, HWND parent, int size = 14, int dx = 0, int dy = 0) {
+// True when `shadow` lies `size` pixels around `parent`, shifted by the offset.
+bool Placed(HWND shadow, HWND parent, int size = 14, int dx = 0, int dy = 0) {
   const RECT p = WindowRect(parent);
   const RECT s = WindowRect(shadow);
-  return ::IsWindowVisible(shadow) && s.left == p.left + dx - size &&
-         s.top == p.top + dy - size && s.right == p.right + dx + size &&
-         s.bottom == p.bottom + dy + size;
+  return s.left == p.left + dx - size && s.top == p.top + dy - size &&
+         s.right == p.right + dx + size && s.bottom == p.bottom + dy + size;
+}
+
+// The same, and visible.
+bool Surrounds(HWND shadow, HWND parent, int size = 14, int dx = 0, int dy = 0) {
+  return ::IsWindowVisible(shadow) && Placed(shadow, parent, size, dx, dy);
 }
 
 // A shadow that counts its own deletion.
@@ -128,14 +132,17 @@ class WndShadowTest : public testing::Test {
   }
 
   // Attaches a counted shadow to the parent; the parent owns it from then on. Unless told
-  // otherwise, waits until the one-second first drawing is over, so that whatever the test
-  // sees afterwards comes from following the parent.
+  // otherwise, waits until the delayed first drawing has placed it (hidden with a hidden
+  // parent), so that whatever the test sees afterwards comes from following the parent.
   void Attach(bool pastFirstDrawing = true) {
     shadow_ = new CountedShadow(&deletions_);
     ASSERT_TRUE(shadow_->Create(parent_));
     shadowWindow_ = shadow_->GetHWND();
     ASSERT_NE(shadowWindow_, nullptr);
-    if (pastFirstDrawing) PumpMessagesFor(1300);
+    if (pastFirstDrawing) {
+      ASSERT_TRUE(PumpUntil([&] { return Placed(shadowWindow_, parent_); }))
+          << "first drawing: " << Describe(WindowRect(shadowWindow_));
+    }
   }
 
   void ShowParent() {
@@ -197,11 +204,10 @@ TEST_F(WndShadowTest, ShowingTheDialogShowsAShadowFourteenPixelsAround) {
 
 TEST_F(WndShadowTest, AHiddenParentsShadowIsDrawnAfterOneSecondAndStaysHidden) {
   Attach(false);
-  EXPECT_NE(WindowRect(shadowWindow_).right - WindowRect(shadowWindow_).left, 568);
-  EXPECT_TRUE(PumpUntil([&] {
-    const RECT rc = WindowRect(shadowWindow_);
-    return rc.left == kLeft - 14 && rc.right - rc.left == 568 && rc.bottom - rc.top == 383;
-  })) << Describe(WindowRect(shadowWindow_));
+  EXPECT_FALSE(Placed(shadowWindow_, parent_));
+  EXPECT_TRUE(PumpUntil([&] { return Placed(shadowWindow_, parent_); }))
+      << Describe(WindowRect(shadowWindow_));
+  EXPECT_EQ(WindowRect(shadowWindow_).right - WindowRect(shadowWindow_).left, 568);
   EXPECT_FALSE(::IsWindowVisible(shadowWindow_));
 }
 
@@ -241,7 +247,8 @@ TEST_F(WndShadowTest, SizeAndOffsetPlaceTheShadow) {
   shadow_->SetPosition(2, -3);
   ASSERT_TRUE(shadow_->Create(parent_));
   shadowWindow_ = shadow_->GetHWND();
-  PumpMessagesFor(1300);
+  ASSERT_TRUE(PumpUntil([&] { return Placed(shadowWindow_, parent_, 6, 2, -3); }))
+      << "first drawing: " << Describe(WindowRect(shadowWindow_));
   ::SetWindowPos(parent_, nullptr, kLeft + 40, kTop + 30, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ShowParent();
