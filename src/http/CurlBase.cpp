@@ -77,7 +77,10 @@ CCurlBase::~CCurlBase() {
   LiveTransfers::Get().Erase(this);
 }
 
-void CCurlBase::PostDone(CURLcode code) { PostToMainThread(RunDone, CRefPtr<CCurlBase>(this), code); }
+void CCurlBase::PostDone(CURLcode code) {
+  if (peerRejected() && code != CURLE_OK) code = CURLE_PEER_FAILED_VERIFICATION;
+  PostToMainThread(RunDone, CRefPtr<CCurlBase>(this), code);
+}
 
 void CCurlBase::PostRecieveData(unsigned int bytes) {
   PostToMainThread(RunRecieveData, CRefPtr<CCurlBase>(this), bytes);

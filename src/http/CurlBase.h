@@ -57,7 +57,9 @@ class CCurlBase : public CRefThreadSafeBase<CCurlBase> {
   // Closes the output stream, then the input stream.
   virtual void Close() = 0;
 
-  // Notifications for the listener, from any thread.
+  // Notifications for the listener, from any thread. A run that a refused server
+  // certificate aborted (RejectPeer) ends as libcurl's certificate error, whatever code the
+  // abort itself gave.
   void PostDone(CURLcode code);
   void PostRecieveData(unsigned int bytes);
   void PostSendData(unsigned int bytes);
@@ -69,6 +71,9 @@ class CCurlBase : public CRefThreadSafeBase<CCurlBase> {
   // Cleared when the request is stopped; from then on every callback refuses its bytes.
   bool active() const { return active_.load(); }
   void Deactivate() { active_.store(false); }
+  // The server's certificate was refused on the worker; the run is being aborted.
+  void RejectPeer() { peerRejected_.store(true); }
+  bool peerRejected() const { return peerRejected_.load(); }
 
   // Transfer objects alive in the process.
   static int32_t LiveCount();
@@ -89,6 +94,7 @@ class CCurlBase : public CRefThreadSafeBase<CCurlBase> {
 
   std::atomic<CurlListener*> listener_;
   std::atomic<bool> active_{true};
+  std::atomic<bool> peerRejected_{false};
   // The process-wide list of live transfers.
   CCurlBase* previousLive_ = nullptr;
   CCurlBase* nextLive_ = nullptr;

@@ -9,6 +9,7 @@
 #include "http/HttpResult.h"
 #include "http/HttpText.h"
 #include "http/HttpLog.h"
+#include "http/TlsPeerCheck.h"
 #include "http/WebPageCheck.h"
 
 namespace {
@@ -132,6 +133,18 @@ size_t CCurlHttp::ReadTrampoline(char* buffer, size_t size, size_t count, void* 
     }
     return supplied;
   });
+}
+
+int CCurlHttp::PrereqTrampoline(void* self, char*, char*, int, int) {
+  const size_t verdict = RunCallback(self, [](CCurlHttp* t) -> size_t {
+    if (!t->active()) return 0;
+    std::wstring why;
+    if (CTlsPeerCheck::Verify(t->easy, &why)) return 1;
+    LOG_CONSOLE_FILE(2, L"CCurlHttp TLS: %ls; the transfer is refused", why.c_str());
+    t->RejectPeer();
+    return 0;
+  });
+  return verdict ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
 }
 
 void CCurlHttp::UpdateStatus() {

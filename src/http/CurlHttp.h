@@ -44,6 +44,11 @@ class CCurlHttp : public CCurlBase {
   static size_t HeaderTrampoline(char* data, size_t size, size_t count, void* self);
   static size_t WriteTrampoline(char* data, size_t size, size_t count, void* self);
   static size_t ReadTrampoline(char* buffer, size_t size, size_t count, void* self);
+  // libcurl's pre-request function: once connected, before anything is sent, an https
+  // server's certificate must be trusted for its host (TlsPeerCheck.h), or the run ends with
+  // libcurl's certificate error.
+  static int PrereqTrampoline(void* self, char* remoteIp, char* localIp, int remotePort,
+                              int localPort);
 
   // The streams, owned from here on; set before the transfer starts.
   void SetOutput(std::unique_ptr<OBaseStream> output);

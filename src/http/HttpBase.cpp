@@ -54,14 +54,18 @@ void CHttpBase::Prepare() {
 
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-  // libcurl copies the text.
-  curl_easy_setopt(easy, CURLOPT_URL, WideToAnsi(GetUrl()).c_str());
+  const std::string url = WideToAnsi(GetUrl());
+  // libcurl copies the texts.
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, http_text::RedirectProtocols(url));
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CCurlHttp::HeaderTrampoline);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, curl.get());
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CCurlHttp::WriteTrampoline);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, curl.get());
   curl_easy_setopt(easy, CURLOPT_READFUNCTION, &CCurlHttp::ReadTrampoline);
   curl_easy_setopt(easy, CURLOPT_READDATA, curl.get());
+  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CCurlHttp::PrereqTrampoline);
+  curl_easy_setopt(easy, CURLOPT_PREREQDATA, curl.get());
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout));

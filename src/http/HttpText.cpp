@@ -1,5 +1,6 @@
 #include "http/HttpText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace http_text {
@@ -61,6 +62,35 @@ size_t WithoutCutUtf8Sequence(const char* data, size_t length) {
     return needed > back ? length - back : length;
   }
   return length;
+}
+
+std::string UrlHost(const std::string& url) {
+  const size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return std::string();
+  const size_t start = scheme + 3;
+  const size_t end = std::min(url.find_first_of("/?#", start), url.size());
+  std::string authority = url.substr(start, end - start);
+  const size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority.erase(0, at + 1);
+  if (!authority.empty() && authority[0] == '[') {
+    const size_t close = authority.find(']');
+    return close == std::string::npos ? std::string() : authority.substr(1, close - 1);
+  }
+  return authority.substr(0, authority.find(':'));
+}
+
+bool IsHttpsUrl(const std::string& url) {
+  static const char kScheme[] = "https://";
+  constexpr size_t kLength = sizeof(kScheme) - 1;
+  if (url.size() < kLength) return false;
+  for (size_t i = 0; i < kLength; ++i) {
+    if (static_cast<char>(AsciiLower(url[i])) != kScheme[i]) return false;
+  }
+  return true;
+}
+
+const char* RedirectProtocols(const std::string& url) {
+  return IsHttpsUrl(url) ? "https" : "http,https";
 }
 
 bool SameHeaderName(const std::wstring& a, const std::wstring& b) {

@@ -35,6 +35,17 @@ std::string RangeFrom(uint64_t offset);
 // leaves one when it cuts through a character. Other bytes are not judged.
 size_t WithoutCutUtf8Sequence(const char* data, size_t length);
 
+// The host an absolute URL names ("http://user@Host:80/x" gives "Host"; an IPv6 literal
+// comes without its brackets); empty when the text has no "://" or no host.
+std::string UrlHost(const std::string& url);
+
+// Whether the URL's scheme is https (ASCII case ignored).
+bool IsHttpsUrl(const std::string& url);
+
+// The schemes a redirect from `url` may lead to: an https request never follows a redirect
+// to plain http, where anyone on the way could hand over another package.
+const char* RedirectProtocols(const std::string& url);
+
 // Header names compare without regard to the case of ASCII letters.
 bool SameHeaderName(const std::wstring& a, const std::wstring& b);
 

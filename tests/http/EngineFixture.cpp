@@ -65,6 +65,17 @@ void EngineTest::TearDown() {
   EXPECT_EQ(CCurlBase::LiveCount(), liveBefore_) << "a transfer object outlived its test";
 }
 
+testing::AssertionResult EngineTest::StartTls(testing_support::TestHttpServer& server,
+                                              const testing_support::TlsFiles& files) {
+  std::string error;
+  if (!testing_support::TrustTestAuthority(&error)) return testing::AssertionFailure() << error;
+  testing_support::TestHttpServer::Options tls;
+  tls.tlsCertificate = files.certificate;
+  tls.tlsKey = files.key;
+  if (!server.Start(root_.path(), tls)) return testing::AssertionFailure() << server.error();
+  return testing::AssertionSuccess();
+}
+
 void EngineTest::Prepare(CHttpCommand& command, const std::string& path, Completion& done) {
   command.url = server_.WideUrl(path);
   command.onDone = RecordCompletion;

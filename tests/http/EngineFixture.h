@@ -16,6 +16,7 @@
 #include "http/HttpCommand.h"
 #include "support/MessagePump.h"
 #include "support/TestFiles.h"
+#include "support/TestCertificates.h"
 #include "support/TestHttpServer.h"
 
 namespace engine_test {
@@ -64,6 +65,9 @@ class EngineTest : public testing::Test {
   testing::AssertionResult Fetch(CHttpCommand& command, const std::string& path,
                                  Completion& done);
   bool AddRule(const testing_support::FaultRule& rule);
+  // Starts `server` on root_ in TLS mode with `files`; its Url() names "localhost".
+  testing::AssertionResult StartTls(testing_support::TestHttpServer& server,
+                                    const testing_support::TlsFiles& files);
 
   testing_support::TempFolder root_{L"http-root"};
   testing_support::TestHttpServer server_;

@@ -210,16 +210,12 @@ TEST_F(HttpCommands, StalledServerEndsInATimeout) {
   }
 }
 
-#if defined(KELTO_TLS_CERT)
-// HTTPS through Schannel with a self-signed certificate for "localhost", which names no
-// revocation server. (Wine's Schannel does not check revocation at all, so the best-effort
-// revocation setting shows its worth only on Windows.)
-TEST_F(HttpCommands, HttpsThroughSchannel) {
-  testing_support::TestHttpServer::Options tls;
-  tls.tlsCertificate = KELTO_TLS_CERT;
-  tls.tlsKey = KELTO_TLS_KEY;
+// HTTPS through Schannel to a "localhost" certificate that the machine's trusted test
+// authority signed, which names no revocation server. (Wine's Schannel does not check
+// revocation at all, so the best-effort revocation setting shows its worth only on Windows.)
+TEST_F(HttpCommands, HttpsToATrustedServer) {
   testing_support::TestHttpServer secure;
-  ASSERT_TRUE(secure.Start(root_.path(), tls)) << secure.error();
+  ASSERT_TRUE(StartTls(secure, testing_support::TrustedLocalhost()));
   CHttpCommand command;
   Completion done;
   command.url = secure.WideUrl("/pkg.bin");
@@ -229,6 +225,58 @@ TEST_F(HttpCommands, HttpsThroughSchannel) {
   EXPECT_TRUE(done.body == package_);
   EXPECT_EQ(secure.RequestsFor("/pkg.bin").size(), 1u);
 }
-#endif
+
+// A certificate no trusted authority signed ends each attempt before the request is sent,
+// with libcurl's certificate error, retried like any transfer failure.
+TEST_F(HttpCommands, HttpsToAnUntrustedServerFailsWithTheCertificateError) {
+  testing_support::TestHttpServer rogue;
+  ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
+  CountingCommand command;
+  Completion done;
+  command.url = rogue.WideUrl("/pkg.bin");
+  command.onDone = engine_test::RecordCompletion;
+  command.userData = &done;
+  ASSERT_TRUE(Run(command, done));
+  EXPECT_EQ(done.type, 5);
+  EXPECT_EQ(done.code, CURLE_PEER_FAILED_VERIFICATION);
+  EXPECT_EQ(done.body, "");
+  EXPECT_EQ(command.starts.size(), 3u);
+  EXPECT_TRUE(rogue.Requests().empty()) << "a request reached the untrusted server";
+}
+
+// A redirect from https to plain http is not followed: the answer would come unprotected.
+TEST_F(HttpCommands, HttpsNeverFollowsARedirectToPlainHttp) {
+  testing_support::TestHttpServer secure;
+  ASSERT_TRUE(StartTls(secure, testing_support::TrustedLocalhost()));
+  ASSERT_TRUE(secure.AddRule(FaultRule("/pkg.bin").Times(3).Redirect(1, server_.Url("/pkg.bin"))));
+  ASSERT_TRUE(secure.AddRule(FaultRule("/up.bin").Redirect(1, secure.Url("/pkg.bin"))));
+  CHttpCommand command;
+  Completion done;
+  command.url = secure.WideUrl("/pkg.bin");
+  command.onDone = engine_test::RecordCompletion;
+  command.userData = &done;
+  ASSERT_TRUE(Run(command, done));
+  EXPECT_EQ(done.type, 5);
+  EXPECT_EQ(done.code, CURLE_UNSUPPORTED_PROTOCOL);
+  EXPECT_TRUE(server_.RequestsFor("/pkg.bin").empty()) << "the plain http address was asked";
+  EXPECT_EQ(secure.RequestsFor("/pkg.bin").size(), 3u);  // a transfer failure, tried 3 times
+
+  // From https to https, and from http up to https, redirects are followed.
+  CHttpCommand same;
+  Completion sameDone;
+  same.url = secure.WideUrl("/up.bin");
+  same.onDone = engine_test::RecordCompletion;
+  same.userData = &sameDone;
+  ASSERT_TRUE(Run(same, sameDone));
+  EXPECT_EQ(sameDone.type, 0) << sameDone.code;
+  EXPECT_TRUE(sameDone.body == package_);
+  ASSERT_TRUE(AddRule(FaultRule("/up.bin").Redirect(1, secure.Url("/pkg.bin"))));
+  CHttpCommand up;
+  Completion upDone;
+  Prepare(up, "/up.bin", upDone);
+  ASSERT_TRUE(Run(up, upDone));
+  EXPECT_EQ(upDone.type, 0) << upDone.code;
+  EXPECT_TRUE(upDone.body == package_);
+}
 
 }  // namespace

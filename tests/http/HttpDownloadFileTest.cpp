@@ -455,3 +455,41 @@ TEST_F(Downloads, SetupWhileUnderWayChangesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// An https package address whose server shows a certificate no trusted authority signed:
+// every attempt ends before the request is sent, with libcurl's certificate error; the
+// partial file keeps its bytes and nothing is asked over plain http instead.
+TEST_F(Downloads, UntrustedHttpsServerFailsAndKeepsThePartialFile) {
+  testing_support::TestHttpServer rogue;
+  ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
+  const std::string half = package_.substr(0, kPackageSize / 2);
+  ASSERT_TRUE(testing_support::WriteBinaryFile(partial_, half));
+  CountingDownload download;
+  download.dns.SetServers("");  // the DNS step finds nothing at once
+  ASSERT_TRUE(Run(download, L"", rogue.WideUrl("/pkg.bin")));
+  ExpectEnded(download, 5, CURLE_PEER_FAILED_VERIFICATION);
+  EXPECT_GE(download.urlsStarted.size(), 3u);
+  for (const std::wstring& url : download.urlsStarted) {
+    EXPECT_EQ(url.compare(0, 8, L"https://"), 0) << testing_support::WideToUtf8(url);
+  }
+  EXPECT_TRUE(rogue.Requests().empty()) << "a request reached the untrusted server";
+  EXPECT_TRUE(server_.Requests().empty()) << "the package was asked over plain http";
+  EXPECT_TRUE(testing_support::ReadBinaryFile(partial_) == half);
+
+  // Signed by the trusted authority, the same address continues the file.
+  testing_support::TestHttpServer secure;
+  ASSERT_TRUE(StartTls(secure, testing_support::TrustedLocalhost()));
+  CHttpDownloadFile again;
+  reports_ = Reports();
+  ASSERT_TRUE(Run(again, L"", secure.WideUrl("/pkg.bin")));
+  ExpectEnded(again, 0, 0);
+  ExpectCompleteFile();
+  EXPECT_EQ(Ranges("/pkg.bin"), Strings());  // the plain server saw nothing
+  const std::vector<LoggedRequest> asked = secure.RequestsFor("/pkg.bin");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].range, "bytes=" + std::to_string(kPackageSize / 2) + "-");
+}
+
+}  // namespace

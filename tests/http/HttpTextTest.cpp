@@ -82,3 +82,29 @@ TEST(ErrorBodyExcerpt, AnUnfinishedUtf8CharacterAtTheEndIsLeftOut) {
 }
 
 }  // namespace
+
+TEST(UrlTexts, HostsOfAbsoluteUrls) {
+  EXPECT_EQ(http_text::UrlHost("https://localhost:18611/qvinstall.txt"), "localhost");
+  EXPECT_EQ(http_text::UrlHost("http://cdn.example.com/a?b=c:d"), "cdn.example.com");
+  EXPECT_EQ(http_text::UrlHost("https://user:pw@Update.Example.com:443/x"), "Update.Example.com");
+  EXPECT_EQ(http_text::UrlHost("http://127.0.0.1"), "127.0.0.1");
+  EXPECT_EQ(http_text::UrlHost("http://[::1]:8080/x"), "::1");
+  EXPECT_EQ(http_text::UrlHost("http://host#frag"), "host");
+  EXPECT_EQ(http_text::UrlHost("http://[::1/x"), "");
+  EXPECT_EQ(http_text::UrlHost("localhost/qvinstall.txt"), "");
+  EXPECT_EQ(http_text::UrlHost("http:///path"), "");
+  EXPECT_EQ(http_text::UrlHost(""), "");
+}
+
+// An https request may be redirected to another https address only; plain http requests may
+// move up to https.
+TEST(UrlTexts, RedirectsNeverLeadFromHttpsToHttp) {
+  EXPECT_TRUE(http_text::IsHttpsUrl("https://localhost/"));
+  EXPECT_TRUE(http_text::IsHttpsUrl("HTTPS://LOCALHOST/"));
+  EXPECT_FALSE(http_text::IsHttpsUrl("http://localhost/"));
+  EXPECT_FALSE(http_text::IsHttpsUrl("https:/"));
+  EXPECT_FALSE(http_text::IsHttpsUrl(" https://localhost/"));
+  EXPECT_STREQ(http_text::RedirectProtocols("https://localhost/x"), "https");
+  EXPECT_STREQ(http_text::RedirectProtocols("Https://localhost/x"), "https");
+  EXPECT_STREQ(http_text::RedirectProtocols("http://127.0.0.1/x"), "http,https");
+}
