@@ -13,7 +13,16 @@ set(SETUP_GAME_NAME "凯途星联" CACHE STRING "Display name of the game in the
 set(SETUP_DNS_SERVERS "127.0.0.1:18653" CACHE STRING
     "DNS fallback resolver's servers, ';'-separated, each an IPv4 address with an optional :port")
 
+# kelto_configure_deployment(<folder>): DeploymentConfig.h with the SETUP_* values in force
+# where it is called, in <folder>. A test build of the installer for other servers sets its
+# own values in a function's scope and compiles the sources that read them against that
+# folder.
+set(KELTO_DEPLOYMENT_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/DeploymentConfig.h.in)
+function(kelto_configure_deployment folder)
+  configure_file(${KELTO_DEPLOYMENT_TEMPLATE} ${folder}/DeploymentConfig.h @ONLY)
+endfunction()
+
 set(_generated "${CMAKE_BINARY_DIR}/generated")
-configure_file(${CMAKE_CURRENT_LIST_DIR}/DeploymentConfig.h.in ${_generated}/DeploymentConfig.h @ONLY)
+kelto_configure_deployment(${_generated})
 add_library(kelto_deployment INTERFACE)
 target_include_directories(kelto_deployment INTERFACE ${_generated})

@@ -7,6 +7,7 @@
 #include "app/CommonUtils.h"
 #include "app/InstallProgress.h"
 #include "app/StartupSettings.h"
+#include "http/SystemProxy.h"
 #include "ui/LabelUI.h"
 #include "ui/ProgressUI.h"
 #include "updater/Updater.h"
@@ -106,7 +107,10 @@ void CMainDlg::OnDownloadFailed(int kind, int code) {
   const UINT result = ShowMessageBox(L"提示信息", L"连接超时，请检查网络是否正常", L"重试", L"",
                                      FormatString(L"code:%d type:%d", code, kind), true, false);
   errorBoxOpen_ = false;
-  if (result == 1 && WindowAlive()) StartDownload();
+  if (result != 1 || !WindowAlive()) return;
+  // A player who has just mended the proxy settings presses "重试" next: read them afresh.
+  CSystemProxy::Instance().Forget();
+  StartDownload();
 }
 
 void CMainDlg::OnRetryTimer() {

@@ -63,6 +63,21 @@ std::wstring DemoPackage() { return WindowsPathOfBuildFile(KELTO_DEMO_PACKAGE); 
 std::wstring DemoLauncher() { return WindowsPathOfBuildFile(KELTO_DEMO_LAUNCHER); }
 
 bool UpdateServer::Start(const std::string& digest) {
+  TestHttpServer::Options options;
+  options.port = kPort;
+  return Serve(digest, options);
+}
+
+bool UpdateServer::StartTls(const TlsFiles& tls, uint16_t port) {
+  TestHttpServer::Options options;
+  options.port = port;
+  options.tlsCertificate = tls.certificate;
+  options.tlsKey = tls.key;
+  base_ = "https://localhost:" + std::to_string(port);
+  return Serve(std::string(), options);
+}
+
+bool UpdateServer::Serve(const std::string& digest, const TestHttpServer::Options& options) {
   const std::wstring package = root_ / L"qvinstaller.exe";
   if (!::CopyFileW(DemoPackage().c_str(), package.c_str(), FALSE)) return false;
   packageDigest_ = WideToUtf8(FileDigest(package));
@@ -70,13 +85,11 @@ bool UpdateServer::Start(const std::string& digest) {
   if (packageDigest_.empty() || !WriteManifest(digest.empty() ? packageDigest_ : digest)) {
     return false;
   }
-  TestHttpServer::Options options;
-  options.port = kPort;
   return http_.Start(root_.path(), options);
 }
 
 bool UpdateServer::WriteManifest(const std::string& digest) {
-  const std::string manifest = "[Install]\r\nUrl=http://127.0.0.1:" + std::to_string(kPort) +
+  const std::string manifest = "[Install]\r\nUrl=" + base_ +
                                "/qvinstaller.exe\r\nmurl=\r\nSize=" +
                                std::to_string(packageSize_) + "\r\nMd5=" + digest +
                                "\r\nVersion=test-1\r\n";

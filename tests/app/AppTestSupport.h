@@ -4,7 +4,8 @@
 // what the launcher writes when it starts, and real input to a window of any process.
 //
 // Contract: the test's thread. The update server binds 127.0.0.1:18601, which the deployment
-// defaults name: tests that start it take the CTest lock "installer_ports". Tests that write
+// defaults name (or, with TLS, the ports of the https test installer, 18611 and 18612):
+// tests that start it take the CTest lock "installer_ports". Tests that write
 // the launcher's records take "launcher_records" (and remove them again); tests that read the
 // test drives' install folders take "test_drives". Failures come back as false, empty or
 // not-found results; nothing throws.
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "support/ProcessRunner.h"
+#include "support/TestCertificates.h"
 #include "support/TestFiles.h"
 #include "support/TestHttpServer.h"
 
@@ -46,6 +48,9 @@ class UpdateServer {
 
   // `digest` replaces the package's real MD5 digest in the manifest when not empty.
   bool Start(const std::string& digest = std::string());
+  // In TLS mode with `tls` on `port`: the manifest names the package as
+  // "https://localhost:<port>/qvinstaller.exe".
+  bool StartTls(const testing_support::TlsFiles& tls, uint16_t port);
   testing_support::TestHttpServer& http() { return http_; }
   const std::string& packageDigest() const { return packageDigest_; }
   long long packageSize() const { return packageSize_; }
@@ -55,8 +60,11 @@ class UpdateServer {
  private:
   testing_support::TempFolder root_{L"update-server"};
   testing_support::TestHttpServer http_;
+  bool Serve(const std::string& digest, const testing_support::TestHttpServer::Options& options);
+
   std::string packageDigest_;
   long long packageSize_ = 0;
+  std::string base_ = "http://127.0.0.1:" + std::to_string(kPort);
 };
 
 // What the demo launcher recorded about its start ("KeltoLauncher.started.txt").
