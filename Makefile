@@ -8,7 +8,7 @@ WIN_DIR    := $(BUILD)/win
 NATIVE_DIR := $(BUILD)/native
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup win native test demo bench clean
+.PHONY: all setup win native test demo bench soak clean
 
 all: win native
 
@@ -35,6 +35,11 @@ demo: win
 
 bench: win
 	@./tools/run-isolated.sh ./tools/bench.sh $(WIN_DIR)
+
+# The reliability soak: minutes of kills and server faults (not part of test or bench).
+# SOAK_ARGS="--seed N --rounds N --part kills|faults" changes what it does.
+soak: win
+	@./tools/run-isolated.sh ./tools/soak.sh $(WIN_DIR) $(SOAK_ARGS)
 
 clean:
 	rm -rf $(BUILD)

@@ -182,6 +182,35 @@ TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
   EXPECT_FALSE(FileExists(HiddenFolder() + L"\\KeltoLauncher.exe"));
 }
 
+// A flaky network in hidden mode: the manifest's connection reset once; for the package a
+// portal's page, then a connection dropped a third of the way, then a server that ignores
+// the range and sends everything again. The install ends as on a good network: no page
+// written, the partial file continued and then started over, the game whole.
+TEST_F(InstallerRunTest, HiddenModeRidesOutAFlakyNetwork) {
+  using testing_support::FaultRule;
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  const long long third = server_.packageSize() / 3;
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Times(1).ResetConnection()));
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).Html()));
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).CloseAfter(third)));
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).IgnoreRange()));
+  DWORD exitCode = 1;
+  bool showedWindow = true;
+  RunHidden(L"-h -r 0", &exitCode, &showedWindow);
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_FALSE(showedWindow);
+  EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\bin\game.dat"), KELTO_DEMO_DATA_BYTES);
+  EXPECT_FALSE(FileExists(HiddenFolder() + L"\qvinstaller.exe")) << "the package stayed";
+  EXPECT_EQ(server_.http().RequestsFor("/qvinstall.txt").size(), 2u);
+  const auto package = server_.http().RequestsFor("/qvinstaller.exe");
+  ASSERT_EQ(package.size(), 3u);
+  EXPECT_EQ(package[1].range, "");  // the page left nothing to continue
+  EXPECT_EQ(package[1].sent, third);
+  EXPECT_EQ(package[2].range, "bytes=" + std::to_string(third) + "-");
+  EXPECT_EQ(package[2].status, 200);
+  EXPECT_EQ(package[2].sent, server_.packageSize());
+}
+
 TEST_F(InstallerRunTest, AnExistingLauncherIsStartedDirectly) {
   const std::wstring old = L"F:\\老版本";
   ASSERT_FALSE(

@@ -68,6 +68,7 @@ std::vector<LoggedRequest> TestHttpServer::Requests() {
     r.status = static_cast<int>(line.Int("status"));
     r.rule = static_cast<int>(line.Int("rule"));
     r.faults = line.Text("faults");
+    r.sent = line.Int("sent");
     out.push_back(r);
   }
   return out;

@@ -29,6 +29,7 @@ struct LoggedRequest {
   int status = 0;  // 0 for a connection reset
   int rule = -1;   // index of the applied rule, -1 for none
   std::string faults;
+  long long sent = 0;  // body bytes written to the connection so far
 
   // A request header by name (case-insensitive); "" when absent.
   std::string Header(const std::string& name) const;

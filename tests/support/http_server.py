@@ -73,7 +73,8 @@ one kept-alive connection), attempt (n-th request for this path), method, target
 range (the Range header, "" when none), headers ("Name: value" lines), body (a POST's body),
 status (the status sent or about to be sent; 0 for a reset), rule (index of the applied
 rule, -1 for none), faults (names of the rule's fault fields, comma-separated), time
-(seconds since start); in proxy mode the target of a proxied request is its absolute URL and
+(seconds since start), sent (body bytes written to the connection so far: the control
+route's log shows it growing; the file keeps 0); in proxy mode the target of a proxied request is its absolute URL and
 its path the URL's path. Redirect hops through /_redirect/ are ordinary requests and are
 logged (a rule for "*" does not apply to them); control requests are not logged.
 """
@@ -255,7 +256,7 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
             origin_port = url.port or 80
         attempt, index, rule = state.choose(self.command, raw_path)
         reply = self._decide(raw_path, query, rule, origin_port, body)
-        state.log.append({
+        entry = {
             'conn': self.conn_id, 'attempt': attempt, 'method': self.command,
             'target': self.path, 'path': raw_path,
             'range': self.headers.get('Range', ''),
@@ -263,8 +264,10 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
             'body': common.bytes_text(body),
             'status': 0 if rule and rule.get('reset') else reply.status,
             'rule': index, 'faults': rule.faults() if rule else '',
-            'time': round(time.monotonic() - state.started, 4),
-        })
+            'time': round(time.monotonic() - state.started, 4), 'sent': 0,
+        }
+        state.log.append(entry)
+        self.log_entry = entry
         rule = rule or NO_RULE
         if rule.get('reset'):
             self._reset()
@@ -435,17 +438,22 @@ class Handler(common.QuietHandlerMixin, BaseHTTPRequestHandler):
     def _write(self, data, rule):
         rate = rule.get('drip')
         if not rate:
-            self.wfile.write(data)
+            self._write_counted(data)
             return
         step = max(1, rate // 10)
         for i in range(0, len(data), step):
             if self.server.lifetime.stopping.is_set():
                 raise ConnectionAbortedError('server stopping')
             piece = data[i:i + step]
-            self.wfile.write(piece)
+            self._write_counted(piece)
             # The piece, not the step: a chunk of the file shorter than a step must not take
             # a whole step's time, or fast rates come out far too slow.
             time.sleep(len(piece) / rate)
+
+    def _write_counted(self, data):
+        self.wfile.write(data)
+        entry = self.log_entry
+        self.server.state.log.note(entry, 'sent', entry['sent'] + len(data))
 
     def _stall(self, seconds):
         """Sleeps; a negative time lasts until the client closes or the server stops."""

@@ -112,6 +112,18 @@ class HttpServerCommandLine(ServerCase):
         self.assertNotEqual(p.wait(20), 0)
         self.assertIn(b'not a folder', p.stderr.read())
 
+    def test_log_counts_the_body_bytes_sent(self):
+        _, port = self.start_http()
+        self.request(port, 'POST', '/_control/rules',
+                     body=json.dumps({'path': '/pkg.bin', 'times': 1, 'close_after': 1000}).encode())
+        with self.assertRaises(http.client.IncompleteRead):
+            self.request(port, 'GET', '/pkg.bin')
+        self.assertEqual(self.request(port, 'GET', '/pkg.bin', headers={'Range': 'bytes=100-'})[0],
+                         206)
+        size = os.path.getsize(os.path.join(self.root, 'pkg.bin'))
+        self.assertTrue(wait_until(
+            lambda: [e['sent'] for e in self.log_entries(port)] == [1000, size - 100]))
+
     def test_chunked_post_body_is_logged_whole(self):
         _, port = self.start_http()
         conn = http.client.HTTPConnection('127.0.0.1', port, timeout=10)

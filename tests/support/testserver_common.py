@@ -116,6 +116,12 @@ class RequestLog:
                 self._file.flush()
             return entry['seq']
 
+    def note(self, entry, key, value):
+        """Changes a field of an entry after the fact (the control route shows it; the file
+        keeps the entry as it was appended)."""
+        with self._lock:
+            entry[key] = value
+
     def clear(self):
         with self._lock:
             self._entries = []

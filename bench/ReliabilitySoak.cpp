@@ -1,0 +1,381 @@
+// Reliability soak of the real installer: KeltoSetup.exe in hidden mode, each run from a copy
+// in a folder of its own, against the update server on the installer's own port (the demo
+// game's package, served slowly enough that its download takes a few seconds).
+//
+//   reliability_soak.exe [--seed N] [--rounds N] [--part all|kills|faults]
+//
+// Part 1, kills: a reference install without interruption, then `rounds` installs, each
+// killed (TerminateProcess) once at a random point of its package download (a byte count
+// drawn from the seed) and started again. Each must end installed (the installer ran the
+// package only after its MD5 matched; the game's data as the reference made it; the launcher
+// started with the given number), and the restart must ask for no byte that was already in
+// the partial file when it was killed: the bytes the server sends again are at most those it
+// had sent that never reached the file.
+// Part 2, faults: a matrix of server faults for the manifest and the package (drops, resets,
+// 5xx, stalls, slow drip, 200 to a range request, wrong lengths, a portal's page); every run
+// must end, installed, or (for lasting faults) given up after hidden mode's retries, and never
+// leave a corrupt game, a web page as the package or a partial file that is not the package's
+// beginning.
+//
+// Prints a table of the fault runs and lines "BENCH <name> <value> <unit>"; exits 1 when any
+// check fails. Runs inside the test harness (tools/soak.sh, `make soak`): it takes the
+// installer's port and the launcher's records for itself.
+#include <winsock2.h>  // before windows.h: the test servers' helpers use sockets
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "AppTestSupport.h"
+#include "app/CommonUtils.h"
+#include "app/InstallerUnderTest.h"
+#include "support/FaultRule.h"
+#include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
+
+using testing_support::FaultRule;
+using testing_support::FileExists;
+using testing_support::FileSizeOf;
+using testing_support::LoggedRequest;
+using testing_support::Quoted;
+using testing_support::RunningProcess;
+using testing_support::TempFolder;
+
+namespace {
+
+constexpr DWORD kRunLimitMs = 240000;
+// The package's pace in the kill rounds: a few seconds for the demo's package.
+constexpr int kKillRoundBytesPerSecond = 6 << 20;
+const char kPackagePath[] = "/qvinstaller.exe";
+const char kManifestPath[] = "/qvinstall.txt";
+
+double Seconds(DWORD fromTick) { return (::GetTickCount() - fromTick) / 1000.0; }
+
+void Report(const char* name, double value, const char* unit) {
+  std::printf("BENCH %s %.3f %s\n", name, value, unit);
+  std::fflush(stdout);
+}
+
+// The first byte a request asked for ("bytes=N-"), 0 without a range.
+long long RangeStart(const std::string& range) {
+  return range.rfind("bytes=", 0) == 0 ? std::atoll(range.c_str() + 6) : 0;
+}
+
+// One installer copy, in a folder of its own, and what it leaves.
+struct Kit {
+  TempFolder folder{L"soak"};
+  std::wstring installer;
+  std::wstring Game() const { return folder / L"凯途星联"; }
+  std::wstring Partial() const { return Game() + L"\\qvinstaller_test-1.tmp"; }
+  std::wstring Package() const { return Game() + L"\\qvinstaller.exe"; }
+};
+
+class Soak {
+ public:
+  explicit Soak(unsigned seed) : random_(seed) {}
+
+  bool Start() {
+    if (!server_.Start()) {
+      std::fprintf(stderr, "soak: no update server: %s\n", server_.http().error().c_str());
+      return false;
+    }
+    package_ = testing_support::ReadBinaryFile(app_test::DemoPackage());
+    return !package_.empty();
+  }
+
+  bool RunKills(int rounds);
+  bool RunFaults();
+
+ private:
+  struct Outcome {
+    bool ended = false;
+    DWORD exitCode = 0;
+    double seconds = 0;
+    bool installed = false;  // the game's data in place and as the reference made it
+    bool launcherStarted = false;
+    std::string damage;      // what the run left that it must not; empty when nothing
+  };
+
+  bool PlaceKit(Kit& kit);
+  Outcome Finish(RunningProcess& run, const Kit& kit, DWORD startTick, bool launcher);
+  Outcome Install(const Kit& kit, const std::wstring& options, bool launcher);
+  // The newest package request and its body bytes once the server has stopped sending.
+  LoggedRequest SettledPackageRequest();
+
+  app_test::UpdateServer server_;
+  std::string package_;
+  std::wstring gameDigest_;
+  std::mt19937 random_;
+};
+
+bool Soak::PlaceKit(Kit& kit) {
+  app_test::ClearInstallTraces();
+  kit.installer = app_test::PlaceProgram(InstallerPath(), kit.folder / L"bin\\KeltoSetup.exe");
+  return !kit.installer.empty();
+}
+
+Soak::Outcome Soak::Finish(RunningProcess& run, const Kit& kit, DWORD startTick, bool launcher) {
+  Outcome outcome;
+  outcome.ended = run.Wait(kRunLimitMs, &outcome.exitCode);
+  outcome.seconds = Seconds(startTick);
+  if (!outcome.ended) {
+    run.Terminate();
+    outcome.damage = "did not end";
+  }
+  const std::wstring data = kit.Game() + L"\\bin\\game.dat";
+  const std::wstring digest = FileExists(data) ? FileDigest(data) : std::wstring();
+  outcome.installed = FileSizeOf(data) == KELTO_DEMO_DATA_BYTES &&
+                      (gameDigest_.empty() || digest == gameDigest_);
+  if (FileExists(data) && !outcome.installed) outcome.damage += " corrupt game data;";
+  if (launcher) outcome.launcherStarted = app_test::WaitForLauncherStart(kit.Game(), 15000).found;
+  // What stays after a failed run must be the package or its beginning: never a page.
+  if (FileExists(kit.Package()) &&
+      testing_support::ReadBinaryFile(kit.Package()) != package_) {
+    outcome.damage += " qvinstaller.exe is not the package;";
+  }
+  if (FileExists(kit.Partial())) {
+    const std::string partial = testing_support::ReadBinaryFile(kit.Partial());
+    if (partial.size() > package_.size() || package_.compare(0, partial.size(), partial) != 0) {
+      outcome.damage += " the partial file is not the package's beginning;";
+    }
+  }
+  return outcome;
+}
+
+Soak::Outcome Soak::Install(const Kit& kit, const std::wstring& options, bool launcher) {
+  const DWORD start = ::GetTickCount();
+  RunningProcess run(Quoted(kit.installer) + L" " + options);
+  if (!run.started()) return Outcome();
+  return Finish(run, kit, start, launcher);
+}
+
+LoggedRequest Soak::SettledPackageRequest() {
+  LoggedRequest last;
+  for (int i = 0; i < 50; ++i) {
+    LoggedRequest now;
+    for (const LoggedRequest& r : server_.http().RequestsFor(kPackagePath)) now = r;
+    if (i > 0 && now.seq == last.seq && now.sent == last.sent) return now;
+    last = now;
+    ::Sleep(150);
+  }
+  return last;
+}
+
+bool Soak::RunKills(int rounds) {
+  bool ok = true;
+  // The reference: one install at the soak's pace, without a kill.
+  server_.http().Reset();
+  server_.http().AddRule(FaultRule(kPackagePath).Drip(kKillRoundBytesPerSecond));
+  Kit reference;
+  if (!PlaceKit(reference)) return false;
+  const Outcome first = Install(reference, L"-h -i 30", true);
+  if (!first.installed || !first.launcherStarted) {
+    std::fprintf(stderr, "soak: the reference install failed:%s\n", first.damage.c_str());
+    return false;
+  }
+  gameDigest_ = FileDigest(reference.Game() + L"\\bin\\game.dat");
+  Report("soak_reference_install_seconds", first.seconds, "s");
+
+  std::uniform_real_distribution<double> point(0.02, 0.98);
+  int installsOk = 0;
+  double worstRatio = 0;
+  long long refetchedTotal = 0, unwrittenTotal = 0;
+  std::vector<double> roundSeconds;
+  for (int round = 1; round <= rounds; ++round) {
+    server_.http().Reset();
+    server_.http().AddRule(FaultRule(kPackagePath).Drip(kKillRoundBytesPerSecond));
+    Kit kit;
+    if (!PlaceKit(kit)) return false;
+    const long long target = static_cast<long long>(point(random_) * package_.size());
+    const DWORD start = ::GetTickCount();
+    {
+      RunningProcess run(Quoted(kit.installer) + L" -h -i 30");
+      while (run.IsRunning() && FileSizeOf(kit.Partial()) < target &&
+             ::GetTickCount() - start < kRunLimitMs) {
+        ::Sleep(2);
+      }
+      if (!run.IsRunning()) {
+        std::printf("round %d: the installer ended before byte %lld\n", round, target);
+        ok = false;
+        continue;
+      }
+      run.Terminate();
+    }
+    const long long written = std::max(0LL, FileSizeOf(kit.Partial()));
+    const LoggedRequest killed = SettledPackageRequest();
+    const long long sentUpTo = RangeStart(killed.range) + killed.sent;
+    const int seenBefore = killed.seq;
+
+    RunningProcess again(Quoted(kit.installer) + L" -h -i 30");
+    const Outcome outcome = Finish(again, kit, start, true);
+    roundSeconds.push_back(outcome.seconds);
+    long long resumedFrom = -1, servedAfter = 0;
+    for (const LoggedRequest& r : server_.http().RequestsFor(kPackagePath)) {
+      if (r.seq <= seenBefore) continue;
+      if (resumedFrom < 0) resumedFrom = r.status == 206 ? RangeStart(r.range) : 0;
+      servedAfter += r.sent;
+    }
+    const long long unwritten = std::max(0LL, sentUpTo - written);
+    const long long refetched = resumedFrom < 0 ? 0 : std::max(0LL, sentUpTo - resumedFrom);
+    const double ratio = unwritten > 0 ? static_cast<double>(refetched) / unwritten
+                                       : (refetched > 0 ? 1e9 : 0);
+    const bool good = outcome.ended && outcome.exitCode == 0 && outcome.installed &&
+                      outcome.launcherStarted && outcome.damage.empty() && refetched <= unwritten;
+    installsOk += good ? 1 : 0;
+    ok = ok && good;
+    worstRatio = std::max(worstRatio, ratio);
+    refetchedTotal += refetched;
+    unwrittenTotal += unwritten;
+    std::printf("round %2d: killed at %5.1f%% (file %lld, server had sent up to %lld), resumed "
+                "from %lld, refetched %lld of %lld unwritten, then %lld bytes; %s%s\n",
+                round, 100.0 * written / package_.size(), written, sentUpTo, resumedFrom,
+                refetched, unwritten, servedAfter, good ? "installed" : "FAILED",
+                outcome.damage.c_str());
+    std::fflush(stdout);
+  }
+  std::sort(roundSeconds.begin(), roundSeconds.end());
+  Report("soak_installs_ok", installsOk, "count");
+  Report("soak_installs_total", rounds, "count");
+  Report("soak_refetched_over_unwritten_max", worstRatio, "ratio");
+  Report("soak_refetched_bytes_total", static_cast<double>(refetchedTotal), "bytes");
+  Report("soak_unwritten_bytes_total", static_cast<double>(unwrittenTotal), "bytes");
+  if (!roundSeconds.empty()) {
+    const double median = roundSeconds[roundSeconds.size() / 2];
+    Report("soak_killed_install_median_seconds", median, "s");
+    Report("soak_killed_install_per_reference", median / first.seconds, "ratio");
+  }
+  return ok;
+}
+
+struct FaultCase {
+  const char* name;
+  const char* target;  // kManifestPath or kPackagePath
+  std::function<std::vector<FaultRule>(const char* path)> rules;
+  bool lasting;        // hidden mode is expected to give up
+};
+
+bool Soak::RunFaults() {
+  const long long size = static_cast<long long>(package_.size());
+  const std::vector<FaultCase> cases = {
+      {"connection drop mid-body", kPackagePath,
+       [&](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(3).CloseAfter(size / 3)}; },
+       false},
+      {"connection drop mid-body", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).CloseAfter(20)}; },
+       false},
+      {"reset before the answer", kPackagePath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).ResetConnection()}; },
+       false},
+      {"reset before the answer", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).ResetConnection()}; },
+       false},
+      {"503 twice", kPackagePath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Status(503)}; },
+       false},
+      {"503 twice", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Status(503)}; },
+       false},
+      {"stall mid-body", kPackagePath,
+       [&](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).StallAfter(size / 2)}; },
+       false},
+      {"stall before the answer", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).Stall(-1)}; },
+       false},
+      {"slow drip 2 MiB/s", kPackagePath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Drip(2 << 20)}; }, false},
+      {"slow drip 20 B/s", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Drip(20)}; }, false},
+      {"200 to a range request", kPackagePath,
+       [&](const char* p) {
+         return std::vector<FaultRule>{FaultRule(p).Times(1).CloseAfter(size / 2),
+                                       FaultRule(p).Times(1).IgnoreRange()};
+       },
+       false},
+      {"Content-Length 1000 short", kPackagePath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).LengthDelta(-1000)}; },
+       false},
+      {"Content-Length 1000 long", kPackagePath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).LengthDelta(1000)}; },
+       false},
+      {"Content-Length wrong", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).LengthDelta(50)}; },
+       false},
+      {"portal page twice", kPackagePath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Html()}; }, false},
+      {"portal page twice", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Html()}; }, false},
+      {"portal page, lasting", kPackagePath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Html()}; }, true},
+      {"503, lasting", kManifestPath,
+       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Status(503)}; }, true},
+  };
+  bool ok = true;
+  int passed = 0;
+  double longest = 0;
+  std::printf("%-28s %-16s %-22s %8s %6s %6s  %s\n", "fault", "on", "outcome", "seconds",
+              "manif.", "pkg", "check");
+  for (const FaultCase& c : cases) {
+    server_.http().Reset();
+    for (const FaultRule& rule : c.rules(c.target)) server_.http().AddRule(rule);
+    Kit kit;
+    if (!PlaceKit(kit)) return false;
+    const Outcome outcome = Install(kit, L"-h -r 0", false);
+    const bool expected = c.lasting ? !outcome.installed : outcome.installed;
+    const bool good = outcome.ended && outcome.exitCode == 0 && expected && outcome.damage.empty();
+    passed += good ? 1 : 0;
+    ok = ok && good;
+    longest = std::max(longest, outcome.seconds);
+    std::printf("%-28s %-16s %-22s %8.1f %6zu %6zu  %s%s\n", c.name, c.target,
+                !outcome.ended ? "HUNG" : outcome.installed ? "installed" : "gave up (exit 0)",
+                outcome.seconds, server_.http().RequestsFor(kManifestPath).size(),
+                server_.http().RequestsFor(kPackagePath).size(), good ? "ok" : "FAILED",
+                outcome.damage.c_str());
+    std::fflush(stdout);
+  }
+  Report("soak_fault_runs_ok", passed, "count");
+  Report("soak_fault_runs_total", static_cast<double>(cases.size()), "count");
+  Report("soak_fault_run_longest_seconds", longest, "s");
+  return ok;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  unsigned seed = 20240611;
+  int rounds = 20;
+  std::wstring part = L"all";
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::wstring option = argv[i];
+    if (option == L"--seed") {
+      seed = static_cast<unsigned>(std::wcstoul(argv[i + 1], nullptr, 10));
+    } else if (option == L"--rounds") {
+      rounds = std::max(1, _wtoi(argv[i + 1]));
+    } else if (option == L"--part") {
+      part = argv[i + 1];
+    } else {
+      std::fprintf(stderr, "usage: reliability_soak [--seed N] [--rounds N] [--part all|kills|faults]\n");
+      return 2;
+    }
+  }
+  if (!app_test::TestDrivesPresent()) {
+    std::fprintf(stderr, "soak: run it inside the test harness (make soak)\n");
+    return 2;
+  }
+  std::printf("soak: seed %u (--seed N to change), %d kill rounds, part %ls\n", seed, rounds,
+              part.c_str());
+  std::fflush(stdout);
+  Soak soak(seed);
+  if (!soak.Start()) return 1;
+  bool ok = true;
+  if (part == L"all" || part == L"kills") ok = soak.RunKills(rounds) && ok;
+  if (part == L"all" || part == L"faults") ok = soak.RunFaults() && ok;
+  app_test::ClearInstallTraces();
+  std::printf("soak: %s\n", ok ? "all checks passed" : "SOME CHECKS FAILED");
+  return ok ? 0 : 1;
+}
