@@ -199,8 +199,8 @@ TEST_F(InstallerRunTest, HiddenModeRidesOutAFlakyNetwork) {
   RunHidden(L"-h -r 0", &exitCode, &showedWindow);
   EXPECT_EQ(exitCode, 0u);
   EXPECT_FALSE(showedWindow);
-  EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\bin\game.dat"), KELTO_DEMO_DATA_BYTES);
-  EXPECT_FALSE(FileExists(HiddenFolder() + L"\qvinstaller.exe")) << "the package stayed";
+  EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\\bin\\game.dat"), KELTO_DEMO_DATA_BYTES);
+  EXPECT_FALSE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "the package stayed";
   EXPECT_EQ(server_.http().RequestsFor("/qvinstall.txt").size(), 2u);
   const auto package = server_.http().RequestsFor("/qvinstaller.exe");
   ASSERT_EQ(package.size(), 3u);

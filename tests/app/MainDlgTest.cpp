@@ -25,9 +25,11 @@
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "http/HttpEngine.h"
+#include "http/SystemProxy.h"
 #include "runtime/MainThreadTask.h"
 #include "support/FaultRule.h"
 #include "support/MessagePump.h"
+#include "support/ScopedProxySettings.h"
 #include "ui/EditUI.h"
 #include "ui/LabelUI.h"
 #include "ui/OptionUI.h"
@@ -353,6 +355,39 @@ TEST_F(MainDlgTest, AFailingServerShowsOneBoxAndRetryInstalls) {
   EXPECT_FALSE(server_.http().RequestsFor("/qvinstaller.exe").empty());
 
   // "重试" starts over, and this time the server answers.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
+  EXPECT_TRUE(app_test::WaitForLauncherStart(OneClickFolder()).found);
+}
+
+// A player whose proxy setting is broken sees the failure box, mends the setting and presses
+// "重试": the retry reads the settings afresh (they would otherwise be kept 30 s) and the
+// install goes through without a second box.
+TEST_F(MainDlgTest, RetryAfterMendingTheProxyUsesTheNewSettings) {
+  using testing_support::ScopedProxySettings;
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  ScopedProxySettings settings;
+  // Nothing listens on port 1 in the tests' namespace.
+  ASSERT_TRUE(settings.Set(ScopedProxySettings::kDirect | ScopedProxySettings::kFixedProxy,
+                           "127.0.0.1:1", "", ""));
+  CSystemProxy::Instance().Forget();  // what this process read before the change
+  Open();
+  BoxRecord box;
+  size_t fetchedThroughTheProxy = 0;
+  AnswerNextBox(&box, L"btn_ok", "box_proxy", [&] {
+    fetchedThroughTheProxy = server_.http().RequestsFor("/qvinstall.txt").size();
+    return settings.Set(ScopedProxySettings::kDirect, "", "", "");
+  });
+  ASSERT_TRUE(Click(L"btn_install"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered; }, 90000));
+  EXPECT_EQ(box.shown.code, L"code:7 type:5");
+  EXPECT_EQ(fetchedThroughTheProxy, 0u);
+
+  // Either the install ends, or the retry fails again and shows another box.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return !ShownBox(); }, 20000));
+  BoxRecord again;
+  AnswerNextBox(&again, L"btn_ok", "box_proxy_again");
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed() || again.answered; }, kInstallLimitMs));
+  EXPECT_FALSE(again.answered) << "the retry went through the old proxy: " << testing::PrintToString(again.shown);
   ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
   EXPECT_TRUE(app_test::WaitForLauncherStart(OneClickFolder()).found);
 }
