@@ -27,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -256,64 +255,34 @@ bool Soak::RunKills(int rounds) {
 struct FaultCase {
   const char* name;
   const char* target;  // kManifestPath or kPackagePath
-  std::function<std::vector<FaultRule>(const char* path)> rules;
-  bool lasting;        // hidden mode is expected to give up
+  std::vector<FaultRule> rules;
+  bool lasting = false;  // hidden mode is expected to give up
 };
 
 bool Soak::RunFaults() {
   const long long size = static_cast<long long>(package_.size());
+  const FaultRule package(kPackagePath);
+  const FaultRule manifest(kManifestPath);
   const std::vector<FaultCase> cases = {
-      {"connection drop mid-body", kPackagePath,
-       [&](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(3).CloseAfter(size / 3)}; },
-       false},
-      {"connection drop mid-body", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).CloseAfter(20)}; },
-       false},
-      {"reset before the answer", kPackagePath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).ResetConnection()}; },
-       false},
-      {"reset before the answer", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).ResetConnection()}; },
-       false},
-      {"503 twice", kPackagePath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Status(503)}; },
-       false},
-      {"503 twice", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Status(503)}; },
-       false},
-      {"stall mid-body", kPackagePath,
-       [&](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).StallAfter(size / 2)}; },
-       false},
-      {"stall before the answer", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).Stall(-1)}; },
-       false},
-      {"slow drip 2 MiB/s", kPackagePath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Drip(2 << 20)}; }, false},
-      {"slow drip 20 B/s", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Drip(20)}; }, false},
+      {"connection drop mid-body", kPackagePath, {FaultRule(package).Times(3).CloseAfter(size / 3)}},
+      {"connection drop mid-body", kManifestPath, {FaultRule(manifest).Times(2).CloseAfter(20)}},
+      {"reset before the answer", kPackagePath, {FaultRule(package).Times(2).ResetConnection()}},
+      {"reset before the answer", kManifestPath, {FaultRule(manifest).Times(2).ResetConnection()}},
+      {"503 twice", kPackagePath, {FaultRule(package).Times(2).Status(503)}},
+      {"503 twice", kManifestPath, {FaultRule(manifest).Times(2).Status(503)}},
+      {"stall mid-body", kPackagePath, {FaultRule(package).Times(1).StallAfter(size / 2)}},
+      {"stall before the answer", kManifestPath, {FaultRule(manifest).Times(1).Stall(-1)}},
+      {"slow drip 2 MiB/s", kPackagePath, {FaultRule(package).Drip(2 << 20)}},
+      {"slow drip 20 B/s", kManifestPath, {FaultRule(manifest).Drip(20)}},
       {"200 to a range request", kPackagePath,
-       [&](const char* p) {
-         return std::vector<FaultRule>{FaultRule(p).Times(1).CloseAfter(size / 2),
-                                       FaultRule(p).Times(1).IgnoreRange()};
-       },
-       false},
-      {"Content-Length 1000 short", kPackagePath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).LengthDelta(-1000)}; },
-       false},
-      {"Content-Length 1000 long", kPackagePath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(1).LengthDelta(1000)}; },
-       false},
-      {"Content-Length wrong", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).LengthDelta(50)}; },
-       false},
-      {"portal page twice", kPackagePath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Html()}; }, false},
-      {"portal page twice", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Times(2).Html()}; }, false},
-      {"portal page, lasting", kPackagePath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Html()}; }, true},
-      {"503, lasting", kManifestPath,
-       [](const char* p) { return std::vector<FaultRule>{FaultRule(p).Status(503)}; }, true},
+       {FaultRule(package).Times(1).CloseAfter(size / 2), FaultRule(package).Times(1).IgnoreRange()}},
+      {"Content-Length 1000 short", kPackagePath, {FaultRule(package).Times(1).LengthDelta(-1000)}},
+      {"Content-Length 1000 long", kPackagePath, {FaultRule(package).Times(1).LengthDelta(1000)}},
+      {"Content-Length wrong", kManifestPath, {FaultRule(manifest).Times(2).LengthDelta(50)}},
+      {"portal page twice", kPackagePath, {FaultRule(package).Times(2).Html()}},
+      {"portal page twice", kManifestPath, {FaultRule(manifest).Times(2).Html()}},
+      {"portal page, lasting", kPackagePath, {FaultRule(package).Html()}, true},
+      {"503, lasting", kManifestPath, {FaultRule(manifest).Status(503)}, true},
   };
   bool ok = true;
   int passed = 0;
@@ -322,7 +291,7 @@ bool Soak::RunFaults() {
               "manif.", "pkg", "check");
   for (const FaultCase& c : cases) {
     server_.http().Reset();
-    for (const FaultRule& rule : c.rules(c.target)) server_.http().AddRule(rule);
+    for (const FaultRule& rule : c.rules) server_.http().AddRule(rule);
     Kit kit;
     if (!PlaceKit(kit)) return false;
     const Outcome outcome = Install(kit, L"-h -r 0", false);

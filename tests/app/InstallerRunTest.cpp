@@ -82,6 +82,13 @@ class InstallerRunTest : public testing::Test {
     EXPECT_FALSE(showedWindow) << "hidden mode showed a window";
   }
 
+  // Runs `-h -r 0` to its end: the game installed without a window, the package gone.
+  void ExpectHiddenInstallWithoutLauncher() {
+    RunHidden(L"-h -r 0");
+    EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\\bin\\game.dat"), KELTO_DEMO_DATA_BYTES);
+    EXPECT_FALSE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "the package stayed";
+  }
+
   TempFolder kit_{L"kit"};
   std::wstring installer_;
   app_test::UpdateServer server_;
@@ -152,10 +159,8 @@ TEST_F(InstallerRunTest, HiddenModeInstallsWithoutAnyWindowAndStartsTheLauncher)
 
 TEST_F(InstallerRunTest, HiddenModeWithRunZeroInstallsWithoutStartingTheLauncher) {
   ASSERT_TRUE(server_.Start()) << server_.http().error();
-  RunHidden(L"-h -r 0");
-  EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\\bin\\game.dat"), KELTO_DEMO_DATA_BYTES);
+  ExpectHiddenInstallWithoutLauncher();
   EXPECT_TRUE(FileExists(HiddenFolder() + L"\\KeltoLauncher.exe"));
-  EXPECT_FALSE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "the package stayed";
   EXPECT_FALSE(WaitForLauncherStart(HiddenFolder(), 2000).found) << "the launcher started";
 }
 
@@ -194,13 +199,7 @@ TEST_F(InstallerRunTest, HiddenModeRidesOutAFlakyNetwork) {
   ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).Html()));
   ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).CloseAfter(third)));
   ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).IgnoreRange()));
-  DWORD exitCode = 1;
-  bool showedWindow = true;
-  RunHidden(L"-h -r 0", &exitCode, &showedWindow);
-  EXPECT_EQ(exitCode, 0u);
-  EXPECT_FALSE(showedWindow);
-  EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\\bin\\game.dat"), KELTO_DEMO_DATA_BYTES);
-  EXPECT_FALSE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "the package stayed";
+  ExpectHiddenInstallWithoutLauncher();
   EXPECT_EQ(server_.http().RequestsFor("/qvinstall.txt").size(), 2u);
   const auto package = server_.http().RequestsFor("/qvinstaller.exe");
   ASSERT_EQ(package.size(), 3u);

@@ -77,7 +77,12 @@ testing::AssertionResult EngineTest::StartTls(testing_support::TestHttpServer& s
 }
 
 void EngineTest::Prepare(CHttpCommand& command, const std::string& path, Completion& done) {
-  command.url = server_.WideUrl(path);
+  Prepare(command, server_, path, done);
+}
+
+void EngineTest::Prepare(CHttpCommand& command, testing_support::TestHttpServer& server,
+                         const std::string& path, Completion& done) {
+  command.url = server.WideUrl(path);
   command.onDone = RecordCompletion;
   command.userData = &done;
 }

@@ -56,8 +56,11 @@ class EngineTest : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // A GET command for `path` on the test server, its completion recorded in `done`.
+  // A GET command for `path` on the test server (or on `server`), its completion recorded in
+  // `done`.
   void Prepare(CHttpCommand& command, const std::string& path, Completion& done);
+  void Prepare(CHttpCommand& command, testing_support::TestHttpServer& server,
+               const std::string& path, Completion& done);
   bool WaitFor(const Completion& done, uint32_t limitMs = 60000);
   // Joins the command, its completion recorded in `done`, and waits for one more call.
   testing::AssertionResult Run(CHttpCommand& command, Completion& done);

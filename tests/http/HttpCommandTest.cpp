@@ -218,7 +218,7 @@ TEST_F(HttpCommands, HttpsToATrustedServer) {
   ASSERT_TRUE(StartTls(secure, testing_support::TrustedLocalhost()));
   CHttpCommand command;
   Completion done;
-  command.url = secure.WideUrl("/pkg.bin");
+  Prepare(command, secure, "/pkg.bin", done);
   ASSERT_EQ(command.url.compare(0, 8, L"https://"), 0);
   ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.type, 0) << done.code;
@@ -233,9 +233,7 @@ TEST_F(HttpCommands, HttpsToAnUntrustedServerFailsWithTheCertificateError) {
   ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
   CountingCommand command;
   Completion done;
-  command.url = rogue.WideUrl("/pkg.bin");
-  command.onDone = engine_test::RecordCompletion;
-  command.userData = &done;
+  Prepare(command, rogue, "/pkg.bin", done);
   ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.type, 5);
   EXPECT_EQ(done.code, CURLE_PEER_FAILED_VERIFICATION);
@@ -252,9 +250,7 @@ TEST_F(HttpCommands, HttpsNeverFollowsARedirectToPlainHttp) {
   ASSERT_TRUE(secure.AddRule(FaultRule("/up.bin").Redirect(1, secure.Url("/pkg.bin"))));
   CHttpCommand command;
   Completion done;
-  command.url = secure.WideUrl("/pkg.bin");
-  command.onDone = engine_test::RecordCompletion;
-  command.userData = &done;
+  Prepare(command, secure, "/pkg.bin", done);
   ASSERT_TRUE(Run(command, done));
   EXPECT_EQ(done.type, 5);
   EXPECT_EQ(done.code, CURLE_UNSUPPORTED_PROTOCOL);
@@ -264,9 +260,7 @@ TEST_F(HttpCommands, HttpsNeverFollowsARedirectToPlainHttp) {
   // From https to https, and from http up to https, redirects are followed.
   CHttpCommand same;
   Completion sameDone;
-  same.url = secure.WideUrl("/up.bin");
-  same.onDone = engine_test::RecordCompletion;
-  same.userData = &sameDone;
+  Prepare(same, secure, "/up.bin", sameDone);
   ASSERT_TRUE(Run(same, sameDone));
   EXPECT_EQ(sameDone.type, 0) << sameDone.code;
   EXPECT_TRUE(sameDone.body == package_);
