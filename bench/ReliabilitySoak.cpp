@@ -4,14 +4,14 @@
 //
 //   reliability_soak.exe [--seed N] [--rounds N] [--part all|kills|faults]
 //
-// Part 1, kills: a reference install without interruption, then `rounds` installs, each
+// First, kills: a reference install without interruption, then `rounds` installs, each
 // killed (TerminateProcess) once at a random point of its package download (a byte count
 // drawn from the seed) and started again. Each must end installed (the installer ran the
 // package only after its MD5 matched; the game's data as the reference made it; the launcher
 // started with the given number), and the restart must ask for no byte that was already in
 // the partial file when it was killed: the bytes the server sends again are at most those it
 // had sent that never reached the file.
-// Part 2, faults: a matrix of server faults for the manifest and the package (drops, resets,
+// Then, faults: a matrix of server faults for the manifest and the package (drops, resets,
 // 5xx, stalls, slow drip, 200 to a range request, wrong lengths, a portal's page); every run
 // must end, installed, or (for lasting faults) given up after hidden mode's retries, and never
 // leave a corrupt game, a web page as the package or a partial file that is not the package's
