@@ -365,10 +365,21 @@ TEST_F(MainDlgTest, AFailingServerShowsOneBoxAndRetryInstalls) {
 TEST_F(MainDlgTest, RetryAfterMendingTheProxyUsesTheNewSettings) {
   using testing_support::ScopedProxySettings;
   ASSERT_TRUE(server_.Start()) << server_.http().error();
+  // A configuration script that sends the update servers' ports to a proxy where nothing
+  // listens (port 1 in the tests' namespace), and everything else, other tests' servers
+  // meanwhile, directly.
+  TempFolder scripts{L"proxy-script"};
+  ASSERT_TRUE(WriteBinaryFile(scripts / L"proxy.pac",
+                              "function FindProxyForURL(url, host) {\n"
+                              "  if (url.indexOf(':18601/') > 0 || url.indexOf(':18602/') > 0)\n"
+                              "    return 'PROXY 127.0.0.1:1';\n"
+                              "  return 'DIRECT';\n"
+                              "}\n"));
+  testing_support::TestHttpServer scriptServer;
+  ASSERT_TRUE(scriptServer.Start(scripts.path())) << scriptServer.error();
   ScopedProxySettings settings;
-  // Nothing listens on port 1 in the tests' namespace.
-  ASSERT_TRUE(settings.Set(ScopedProxySettings::kDirect | ScopedProxySettings::kFixedProxy,
-                           "127.0.0.1:1", "", ""));
+  ASSERT_TRUE(settings.Set(ScopedProxySettings::kDirect | ScopedProxySettings::kScript, "", "",
+                           scriptServer.Url("/proxy.pac")));
   CSystemProxy::Instance().Forget();  // what this process read before the change
   Open();
   BoxRecord box;
