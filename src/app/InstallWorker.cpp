@@ -30,9 +30,23 @@ bool CInstallWorker::Start() {
     Release();
     return false;
   }
-  // Nobody waits for the thread: it ends by itself.
-  ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+  // The thread ends by itself; the handle is kept for a quit that must wait for it.
+  thread_.reset(reinterpret_cast<HANDLE>(thread));
   return true;
+}
+
+void CInstallWorker::Stop() {
+  std::lock_guard<std::mutex> hold(stopLock_);
+  stopped_ = true;
+}
+
+void CInstallWorker::WaitUntilDone() {
+  if (thread_) ::WaitForSingleObject(thread_.get(), INFINITE);
+}
+
+bool CInstallWorker::Stopped() {
+  std::lock_guard<std::mutex> hold(stopLock_);
+  return stopped_;
 }
 
 unsigned __stdcall CInstallWorker::InstallThreadProc(void* worker) {
@@ -51,6 +65,9 @@ void CInstallWorker::Run() {
     Post(msg::kPackageUnusable);
     return;
   }
+  // The player quit while the package was checked: nothing has changed yet, and the window
+  // that would show the install is gone.
+  if (Stopped()) return;
   if (!RunPackage()) {
     Post(msg::kPackageUnusable);
     return;
@@ -84,12 +101,17 @@ bool CInstallWorker::RunPackage() {
 void CInstallWorker::FinishAndLaunch() {
   finishing = true;
   // The displayed progress runs to its end first. A window that is gone advances nothing.
-  while (installTicks < install_progress::kTicksFull && ::IsWindow(job_.window)) {
+  while (installTicks < install_progress::kTicksFull && ::IsWindow(job_.window) &&
+         !Stopped()) {
     ::Sleep(kTickWaitMs);
   }
   if (job_.runLauncher) {
-    const std::wstring launcher = JoinPath(job_.installDir, install_commands::kLauncherFile);
-    StartProcess(launcher, install_commands::LauncherCommandLine(launcher, job_.gameId));
+    // A player who quit gets no game started behind the window that went away.
+    std::lock_guard<std::mutex> hold(stopLock_);
+    if (!stopped_) {
+      const std::wstring launcher = JoinPath(job_.installDir, install_commands::kLauncherFile);
+      StartProcess(launcher, install_commands::LauncherCommandLine(launcher, job_.gameId));
+    }
   }
   DeleteFileWithRetry(job_.packagePath, 0);
 }

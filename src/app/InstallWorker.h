@@ -14,14 +14,23 @@
 // msg::kPackageUnusable (and nothing else) when the package cannot be used, WM_CLOSE with 1
 // when done. Failures to stop a process, delete a file or start the launcher are not
 // reported; the remaining steps run.
+//
+// The player may quit during the step: the dialog calls Stop on the user-interface thread
+// while its window still exists, and start-up then waits for the thread (WaitUntilDone)
+// before it lets another installer run. A stopped worker changes nothing it has not begun:
+// before the package was found good it leaves everything as it is; a package it has begun
+// to install over the folder runs to its end (cut short, it would leave neither the old
+// game nor the new one) and is deleted; the launcher is never started once Stop returned.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "runtime/RefPtr.h"
+#include "runtime/Win32Handles.h"
 
 class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
  public:
@@ -40,6 +49,11 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
 
   // Starts the thread; false when it cannot be started (nothing has happened then).
   bool Start();
+  // The player quit: no install is begun and no launcher started from now on. Returns at
+  // once; user-interface thread.
+  void Stop();
+  // Waits for the thread to end; at once when it never started or has ended.
+  void WaitUntilDone();
 
   const TJob& job() const { return job_; }
 
@@ -65,6 +79,7 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   static unsigned __stdcall InstallThreadProc(void* worker);
   // The whole step on the worker thread.
   void Run();
+  bool Stopped();
   bool PackageMatchesDigest() const;
   // False when the package could not be started.
   bool RunPackage();
@@ -75,4 +90,10 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   void Post(UINT message, WPARAM wParam = 0) const;
 
   const TJob job_;
+  // Held across the check of `stopped_` and the launcher's start, so that Stop returns
+  // either after the launcher has started or with it never to start.
+  std::mutex stopLock_;
+  bool stopped_ = false;
+  // The thread, for WaitUntilDone; empty before Start.
+  win::ScopedHandle thread_;
 };

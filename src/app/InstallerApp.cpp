@@ -82,8 +82,10 @@ int CInstallerApp::Run() {
   ::CoInitialize(nullptr);
   oleStarted_ = SUCCEEDED(::OleInitialize(nullptr));
 
-  // 11. Message loop.
+  // 11. Message loop. A package the player quit from while it unpacked still has the
+  //     folder: no other installer may start (the mutex) until it has ended.
   const int exitCode = MessageLoop();
+  dialog_->WaitForInstallStep();
 
   // 12. Shut-down.
   Shutdown();

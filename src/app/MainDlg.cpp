@@ -168,7 +168,15 @@ void CMainDlg::OnQuitClick() {
   CMsgBoxDlg::TOptions options;
   options.title = L"退出安装";
   options.text = L"是否退出安装？";
-  if (CMsgBoxDlg::Run(GetHWND(), options, &quitBox_) == 1) Close(1);
+  if (CMsgBoxDlg::Run(GetHWND(), options, &quitBox_) == 1) {
+    Close(1);
+    return;
+  }
+  // The player stays: what the install step found meanwhile is shown now.
+  if (unusableBehindQuitBox_ && WindowAlive()) {
+    unusableBehindQuitBox_ = false;
+    OnPackageUnusable();
+  }
 }
 
 bool CMainDlg::CheckAgreement() {
@@ -244,7 +252,8 @@ void CMainDlg::ShowFolder(const std::wstring& folder) {
 
 UINT CMainDlg::ShowMessageBox(const std::wstring& title, const std::wstring& text,
                               const std::wstring& okText, const std::wstring& cancelText,
-                              const std::wstring& codeText, bool showClose, bool showCancel) {
+                              const std::wstring& codeText, bool showClose, bool showCancel,
+                              CMsgBoxDlg** running) {
   CMsgBoxDlg::TOptions options;
   options.title = title;
   options.text = text;
@@ -253,7 +262,7 @@ UINT CMainDlg::ShowMessageBox(const std::wstring& title, const std::wstring& tex
   options.cancelText = cancelText;
   options.showClose = showClose;
   options.showCancel = showCancel;
-  return CMsgBoxDlg::Run(GetHWND(), options);
+  return CMsgBoxDlg::Run(GetHWND(), options, running);
 }
 
 bool CMainDlg::WindowAlive() const { return GetHWND() && ::IsWindow(GetHWND()); }
@@ -281,6 +290,8 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       DestroyUpdater();
+      // The window goes: the install step starts nothing more behind it.
+      if (installWorker_) installWorker_->Stop();
       break;
     case msg::kPackageUnusable:
       OnPackageUnusable();
@@ -301,6 +312,11 @@ void CMainDlg::OnPackageUnusable() {
     Close(1);
     return;
   }
+  // The quit confirmation is up: its answer comes first (quitting makes this box moot).
+  if (quitBox_) {
+    unusableBehindQuitBox_ = true;
+    return;
+  }
   const UINT result = ShowMessageBox(kInfoTitle, L"文件已损坏，请重新下载！", L"重新下载",
                                      L"退出安装", L"", true, true);
   if (result == 1) {
@@ -317,7 +333,13 @@ LRESULT CMainDlg::OnSysCommand(UINT message, WPARAM wParam, LPARAM lParam, bool&
   return SkinUI::CWindowWnd::HandleMessage(message, wParam, lParam);
 }
 
+void CMainDlg::WaitForInstallStep() {
+  if (installWorker_) installWorker_->WaitUntilDone();
+}
+
 void CMainDlg::OnFinalMessage(HWND window) {
+  // A window destroyed without WM_CLOSE ends the install step's new work all the same.
+  if (installWorker_) installWorker_->Stop();
   // The skin archive's bytes stay in the skin storage, which start-up closes at shut-down.
   WindowImplBase::OnFinalMessage(window);
   ::PostQuitMessage(0);

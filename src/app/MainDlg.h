@@ -11,7 +11,9 @@
 // the current download attempt and shares the install step's progress with the worker
 // thread, which reaches the window only through posted messages. Failures never stop the
 // flow: the player sees them in message boxes (none in hidden mode, which gives up after the
-// eleventh automatic retry). Nothing throws out of the window's handlers.
+// eleventh automatic retry), never two at a time. Nothing throws out of the window's
+// handlers. A window closed during the install step stops the worker from starting anything
+// new; start-up calls WaitForInstallStep before another installer may run.
 #pragma once
 
 #include <windows.h>
@@ -69,6 +71,10 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
 
   void Notify(SkinUI::TControlNotify& notify) override;
 
+  // Once the window is gone: waits for an install step still running (a package that had
+  // begun to unpack when the player quit) to end. At once when there is none.
+  void WaitForInstallStep();
+
  protected:
   const wchar_t* GetWindowClassName() const override { return kClassName; }
   std::wstring GetSkinFile() override { return kSkinFile; }
@@ -98,12 +104,15 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   void ShowFolder(const std::wstring& folder);
   UINT ShowMessageBox(const std::wstring& title, const std::wstring& text,
                       const std::wstring& okText, const std::wstring& cancelText,
-                      const std::wstring& codeText, bool showClose, bool showCancel);
+                      const std::wstring& codeText, bool showClose, bool showCancel,
+                      CMsgBoxDlg** running = nullptr);
   bool WindowAlive() const;
   void OnPackageUnusable();
 
   // --- Download (MainDlgDownload.cpp) ---
   void StartDownload();
+  // The package is complete: on to the install step.
+  void OnDownloadComplete();
   void OnDownloadFailed(int kind, int code);
   void OnRetryTimer();
   void DestroyUpdater();
@@ -138,8 +147,14 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   CMsgBoxDlg* quitBox_ = nullptr;
   std::unique_ptr<Updater> updater_;
   bool errorBoxArmed_ = true;
-  // The failure box is on screen (its modal loop runs further down the stack).
-  bool errorBoxOpen_ = false;
+  // The failure box while it is on screen (its modal loop runs further down the stack).
+  CMsgBoxDlg* errorBox_ = nullptr;
+  // The automatic retry behind the failure box brought the whole package: the box was
+  // closed, and the install step starts once its loop has returned.
+  bool completedBehindErrorBox_ = false;
+  // The install worker found the package unusable while the quit confirmation was up: the
+  // corrupt-package box waits for the player's answer to that one.
+  bool unusableBehindQuitBox_ = false;
   bool launcherFound_ = false;
   std::wstring expectedDigest_;
   int shineOffset_ = 0;

@@ -6,6 +6,7 @@
 
 #include "app/CommonUtils.h"
 #include "app/InstallProgress.h"
+#include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "http/SystemProxy.h"
 #include "ui/LabelUI.h"
@@ -73,6 +74,18 @@ void CMainDlg::OnDownloadFinished(int kind, int code, const std::wstring&) {
     OnDownloadFailed(kind, code);
     return;
   }
+  if (errorBox_) {
+    // The failure the open box reports is over: the box goes away by itself rather than
+    // wait for an answer that no longer matters, and the install step (which may have a
+    // box of its own to show) starts once the box's modal loop has returned.
+    completedBehindErrorBox_ = true;
+    errorBox_->Close(2);
+    return;
+  }
+  OnDownloadComplete();
+}
+
+void CMainDlg::OnDownloadComplete() {
   completedBytes_ = totalBytes_;
   if (downloadLabel_) downloadLabel_->SetText(L"安装中");
   if (speedLabel_) speedLabel_->SetText(install_progress::PercentText(90).c_str());
@@ -98,16 +111,21 @@ void CMainDlg::OnDownloadAborted(int kind, int) {
 
 void CMainDlg::OnDownloadFailed(int kind, int code) {
   ::SetTimer(GetHWND(), kRetryTimer, kRetryTimerMs, nullptr);
-  // One box per stretch without progress; the timer retries meanwhile. While the box is
-  // still open it says all there is to say: a second one stacked on it would swallow the
-  // player's answer to the first.
-  if (!errorBoxArmed_ || errorBoxOpen_ || StartupSettings::Get().hidden) return;
+  // One box per stretch without progress; the timer retries meanwhile. While a box is
+  // still open (this one, or the quit confirmation) a second one stacked on it would swallow
+  // the player's answer to the first; the next failure shows it instead.
+  if (!errorBoxArmed_ || errorBox_ || quitBox_ || StartupSettings::Get().hidden) return;
   errorBoxArmed_ = false;
-  errorBoxOpen_ = true;
-  const UINT result = ShowMessageBox(L"提示信息", L"连接超时，请检查网络是否正常", L"重试", L"",
-                                     FormatString(L"code:%d type:%d", code, kind), true, false);
-  errorBoxOpen_ = false;
-  if (result != 1 || !WindowAlive()) return;
+  const UINT result =
+      ShowMessageBox(L"提示信息", L"连接超时，请检查网络是否正常", L"重试", L"",
+                     FormatString(L"code:%d type:%d", code, kind), true, false, &errorBox_);
+  if (!WindowAlive()) return;
+  if (completedBehindErrorBox_) {
+    completedBehindErrorBox_ = false;
+    OnDownloadComplete();
+    return;
+  }
+  if (result != 1) return;
   // A player who has just mended the proxy settings presses "重试" next: read them afresh.
   CSystemProxy::Instance().Forget();
   StartDownload();

@@ -138,6 +138,30 @@ TEST_F(InstallWorkerTest, WithoutTheLauncherOptionInstallsAndStillDeletesThePack
   EXPECT_FALSE(WaitForLauncherStart(folder_, 1500).found);
 }
 
+// The player quit: a worker stopped before its package was found good changes nothing; one
+// stopped while it waits for the displayed progress deletes the package it ran and starts no
+// launcher. Either way the thread ends without the window advancing anything.
+TEST_F(InstallWorkerTest, AStoppedWorkerStartsNothingNew) {
+  CRefPtr<CInstallWorker> early = new CInstallWorker(job_);
+  early->Stop();
+  ASSERT_TRUE(early->Start());
+  early->WaitUntilDone();
+  PumpMessagesFor(100);
+  EXPECT_TRUE(window_.list.empty());
+  EXPECT_FALSE(FolderExists(folder_));
+  EXPECT_TRUE(FileExists(package_));
+
+  CRefPtr<CInstallWorker> late = new CInstallWorker(job_);
+  ASSERT_TRUE(late->Start());
+  ASSERT_TRUE(PumpMessagesUntil([&] { return late->finishing.load(); }, 90000));
+  late->Stop();
+  late->WaitUntilDone();
+  EXPECT_LT(late->installTicks.load(), 900);
+  EXPECT_TRUE(Unpacked());
+  EXPECT_FALSE(FileExists(package_)) << "the package that ran stayed";
+  EXPECT_FALSE(WaitForLauncherStart(folder_, 1500).found);
+}
+
 TEST_F(InstallWorkerTest, APackageThatDiffersFromItsDigestNeverRuns) {
   job_.expectedDigest = L"0123456789abcdef0123456789abcdef";
   Run();

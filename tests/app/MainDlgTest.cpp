@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -87,6 +88,33 @@ int ShownBoxCount() {
   return count;
 }
 
+// The text of a shown message box of this process; empty when none shows.
+std::wstring ShownBoxText() {
+  const HWND box = ShownBox();
+  CMsgBoxDlg* dialog = box ? BoxObject(box) : nullptr;
+  if (!dialog) return std::wstring();
+  SkinUI::CControlUI* text = dialog->GetPaintManager().FindControl(L"lb_text");
+  return text ? text->GetText() : std::wstring();
+}
+
+// Watches this process's message boxes from inside whatever loop runs, until `done`: the most
+// shown at once, and whether the failure box was among them.
+struct BoxWatch {
+  int most = 0;
+  bool failureSeen = false;
+  void Start(std::function<bool()> done) {
+    RunInLoop([this, done] {
+      Look();
+      return done();
+    });
+  }
+  // Also called by the steps that answer boxes, which may see a box the watch has not.
+  void Look() {
+    most = std::max(most, ShownBoxCount());
+    if (ShownBoxText() == L"连接超时，请检查网络是否正常") failureSeen = true;
+  }
+};
+
 POINT Centre(SkinUI::CControlUI* control) {
   const RECT r = control->GetPos();
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -153,6 +181,8 @@ class MainDlgTest : public SkinWindowTest {
   }
 
   void TearDown() override {
+    // Steps still waiting look at the window: none may run once it is gone.
+    StopLoopSteps();
     dialog_.reset();
     CHttpEngine::ShutdownCommandFamily();
     CHttpEngine::ShutdownDownloadFamily();
@@ -179,7 +209,11 @@ class MainDlgTest : public SkinWindowTest {
   SkinUI::CControlUI* Find(const wchar_t* name) {
     return dialog_->GetPaintManager().FindControl(name);
   }
-  std::wstring Text(const wchar_t* name) { return Find(name)->GetText(); }
+  // "<gone>" once the window (and its controls) is.
+  std::wstring Text(const wchar_t* name) {
+    SkinUI::CControlUI* control = Find(name);
+    return control ? control->GetText() : L"<gone>";
+  }
   int Page() {
     return static_cast<SkinUI::CTabLayoutUI*>(Find(L"tb_main")->GetInterface(L"TabLayout"))
         ->GetCurSel();
@@ -188,7 +222,10 @@ class MainDlgTest : public SkinWindowTest {
     return static_cast<SkinUI::CProgressUI*>(
         Find(L"pro_InstallProgress")->GetInterface(L"Progress"));
   }
-  bool Click(const wchar_t* name) { return ClickAt(window(), Centre(Find(name))); }
+  bool Click(const wchar_t* name) {
+    SkinUI::CControlUI* control = Find(name);
+    return control && ClickAt(window(), Centre(control));
+  }
   void Screenshot(const std::string& name) {
     PumpMessagesFor(200);
     if (auto shot = CaptureWindow(window(), 0)) SaveScreenshot(*shot, name);
@@ -403,12 +440,20 @@ TEST_F(MainDlgTest, RetryAfterMendingTheProxyUsesTheNewSettings) {
   EXPECT_TRUE(app_test::WaitForLauncherStart(OneClickFolder()).found);
 }
 
+// The first manifest fetch fails, so the failure box is still up when the automatic retry
+// brings the whole (corrupt) package: the failure box goes by itself and the corrupt-package
+// box shows alone.
 TEST_F(MainDlgTest, ACorruptPackageIsNeverRunAndCanBeDownloadedAgain) {
   ASSERT_TRUE(server_.Start("00000000000000000000000000000000")) << server_.http().error();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Times(1).Status(503)));
   Open();
+  BoxWatch boxes;
+  boxes.Start([&] { return Closed(); });
   BoxRecord box;
   bool gameThere = true;
   AnswerNextBox(&box, L"btn_ok", "box_corrupt", [&] {
+    boxes.Look();
+    if (ShownBoxText() != L"文件已损坏，请重新下载！") return false;
     gameThere = FileExists(OneClickFolder() + L"\\KeltoLauncher.exe");
     return server_.WriteManifest(server_.packageDigest());
   });
@@ -417,11 +462,76 @@ TEST_F(MainDlgTest, ACorruptPackageIsNeverRunAndCanBeDownloadedAgain) {
   EXPECT_EQ(box.shown, (BoxShown{L"提示信息", L"文件已损坏，请重新下载！", L"", L"重新下载",
                                  L"退出安装", true}));
   EXPECT_FALSE(gameThere) << "the corrupt package ran";
+  EXPECT_TRUE(boxes.failureSeen);
+  EXPECT_EQ(boxes.most, 1) << "the corrupt-package box was stacked on the failure box";
 
   // "重新下载" fetches the manifest and the package again: now they match.
   ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, kInstallLimitMs));
   EXPECT_TRUE(app_test::WaitForLauncherStart(OneClickFolder()).found);
-  EXPECT_EQ(server_.http().RequestsFor("/qvinstall.txt").size(), 2u);
+  EXPECT_EQ(server_.http().RequestsFor("/qvinstall.txt").size(), 3u);
+}
+
+// The install step finds the package corrupt while the player is being asked whether to
+// quit: the corrupt-package box waits for that answer and shows once the player stays.
+TEST_F(MainDlgTest, ACorruptPackageFoundDuringTheQuitConfirmationWaitsForItsAnswer) {
+  ASSERT_TRUE(server_.Start("00000000000000000000000000000000")) << server_.http().error();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Drip(12 << 20)));
+  Open();
+  BoxWatch boxes;
+  boxes.Start([&] { return Closed(); });
+  ASSERT_TRUE(Click(L"btn_install"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Progress()->GetValue() > 0; }, 60000));
+  // The confirmation stays up until the download has ended and the digest has long been
+  // checked (a box stacked on it ends the wait). The corrupt-package box then opens inside the
+  // click's handler: its answer is waiting already.
+  BoxRecord quit, corrupt;
+  DWORD installingSince = 0;
+  AnswerNextBox(&quit, L"btn_cancel", "box_quit_corrupt", [&] {
+    boxes.Look();
+    if (ShownBoxCount() > 1) return true;
+    if (ShownBoxText() != L"是否退出安装？" || Text(L"lb_download") != L"安装中") return false;
+    if (installingSince == 0) installingSince = ::GetTickCount();
+    return ::GetTickCount() - installingSince > 2000;
+  });
+  AnswerNextBox(&corrupt, L"btn_cancel", "box_corrupt_after_quit",
+                [&] { return quit.answered && ShownBoxText() == L"文件已损坏，请重新下载！"; });
+  ASSERT_TRUE(Click(L"btn_close"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 60000));
+  EXPECT_EQ(quit.shown.text, L"是否退出安装？");
+  EXPECT_EQ(corrupt.shown.text, L"文件已损坏，请重新下载！");
+  EXPECT_EQ(boxes.most, 1) << "the corrupt-package box was stacked on the quit confirmation";
+  EXPECT_FALSE(FileExists(OneClickFolder() + L"\\KeltoLauncher.exe")) << "the corrupt package ran";
+}
+
+// A download that completes behind the failure box closes it and goes on to the install step.
+// The player then quits while the package unpacks: the window goes at once, the package ends
+// its work (and is deleted), and no launcher starts behind the closed window.
+TEST_F(MainDlgTest, QuittingDuringTheInstallStepFinishesThePackageButStartsNoLauncher) {
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Times(1).Status(503)));
+  Open();
+  BoxWatch boxes;
+  boxes.Start([&] { return Closed(); });
+  ASSERT_TRUE(Click(L"btn_install"));
+  const std::wstring folder = OneClickFolder();
+  ASSERT_TRUE(PumpMessagesUntil([&] { return boxes.failureSeen; }, 60000));
+  // The package has begun to unpack.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return FileExists(folder + L"\\bin\\game.dat"); }, 90000));
+  EXPECT_EQ(ShownBox(), nullptr) << "the failure box outlived the download";
+  EXPECT_EQ(Text(L"lb_download"), L"安装中");
+
+  BoxRecord box;
+  AnswerNextBox(&box, L"btn_ok", "box_quit_installing");
+  ASSERT_TRUE(Click(L"btn_close"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
+  EXPECT_EQ(box.shown.text, L"是否退出安装？");
+  // As start-up does before another installer may run.
+  dialog_->WaitForInstallStep();
+  EXPECT_FALSE(FileExists(folder + L"\\qvinstaller.exe")) << "the package stayed";
+  EXPECT_TRUE(FileExists(folder + L"\\KeltoLauncher.exe"));
+  EXPECT_FALSE(app_test::WaitForLauncherStart(folder, 2000).found)
+      << "the launcher started after the window had gone";
+  EXPECT_EQ(boxes.most, 1);
 }
 
 TEST_F(MainDlgTest, QuittingAsksFirstAndACloseRequestConfirms) {
