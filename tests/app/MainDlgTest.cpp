@@ -16,6 +16,7 @@
 #include <string>
 
 #include "AppTestSupport.h"
+#include "MessageBoxWatch.h"
 #include "LoopSteps.h"
 #include "Screenshot.h"
 #include "SkinWindowFixture.h"
@@ -44,115 +45,6 @@ using app_test::OneClickFolder;
 namespace {
 
 constexpr DWORD kInstallLimitMs = 120000;
-
-// What a message box showed: its title, text and code line, the captions of its buttons
-// ("" for a hidden cancel button) and whether its close button shows.
-struct BoxShown {
-  std::wstring title, text, code, ok, cancel;
-  bool close = false;
-  bool operator==(const BoxShown& o) const {
-    return title == o.title && text == o.text && code == o.code && ok == o.ok &&
-           cancel == o.cancel && close == o.close;
-  }
-};
-void PrintTo(const BoxShown& b, std::ostream* os) {
-  *os << "{" << WideToUtf8(b.title) << " | " << WideToUtf8(b.text) << " | " << WideToUtf8(b.code)
-      << " | [" << WideToUtf8(b.ok) << "] [" << WideToUtf8(b.cancel) << "] "
-      << (b.close ? "x" : "no x") << "}";
-}
-
-// A message box of this process as the test answered it.
-struct BoxRecord {
-  bool answered = false;
-  BoxShown shown;
-};
-
-CMsgBoxDlg* BoxObject(HWND box) {
-  auto* window = reinterpret_cast<SkinUI::CWindowWnd*>(::GetWindowLongPtrW(box, GWLP_USERDATA));
-  return dynamic_cast<CMsgBoxDlg*>(window);
-}
-
-HWND ShownBox() {
-  const HWND box = app_test::FindWindowOf(::GetCurrentProcessId(), CMsgBoxDlg::kClassName);
-  return box && ::IsWindowVisible(box) ? box : nullptr;
-}
-
-int ShownBoxCount() {
-  int count = 0;
-  HWND window = nullptr;
-  while ((window = ::FindWindowExW(nullptr, window, CMsgBoxDlg::kClassName, nullptr))) {
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == ::GetCurrentProcessId() && ::IsWindowVisible(window)) ++count;
-  }
-  return count;
-}
-
-// The text of a shown message box of this process; empty when none shows.
-std::wstring ShownBoxText() {
-  const HWND box = ShownBox();
-  CMsgBoxDlg* dialog = box ? BoxObject(box) : nullptr;
-  if (!dialog) return std::wstring();
-  SkinUI::CControlUI* text = dialog->GetPaintManager().FindControl(L"lb_text");
-  return text ? text->GetText() : std::wstring();
-}
-
-// Watches this process's message boxes from inside whatever loop runs, until `done`: the most
-// shown at once, and whether the failure box was among them.
-struct BoxWatch {
-  int most = 0;
-  bool failureSeen = false;
-  void Start(std::function<bool()> done) {
-    RunInLoop([this, done] {
-      Look();
-      return done();
-    });
-  }
-  // Also called by the steps that answer boxes, which may see a box the watch has not.
-  void Look() {
-    most = std::max(most, ShownBoxCount());
-    if (ShownBoxText() == L"连接超时，请检查网络是否正常") failureSeen = true;
-  }
-};
-
-POINT Centre(SkinUI::CControlUI* control) {
-  const RECT r = control->GetPos();
-  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-std::wstring TextOf(SkinUI::CWindowHostUI& manager, const wchar_t* name) {
-  SkinUI::CControlUI* control = manager.FindControl(name);
-  return control ? control->GetText() : L"<missing>";
-}
-
-// Answers the next message box of this process from inside its modal loop: once it has
-// shown (and painted) and `ready` holds, records what it shows, saves a screenshot and clicks
-// `button` ("btn_ok", "btn_cancel" or "btn_close").
-void AnswerNextBox(BoxRecord* record, const wchar_t* button, const std::string& screenshot,
-                   std::function<bool()> ready = [] { return true; }) {
-  auto shownAt = std::make_shared<DWORD>(0);
-  RunInLoop([=] {
-    const HWND box = ShownBox();
-    if (!box) return false;
-    if (*shownAt == 0) *shownAt = ::GetTickCount();
-    if (::GetTickCount() - *shownAt < 400 || !ready()) return false;
-    CMsgBoxDlg* dialog = BoxObject(box);
-    if (!dialog) return false;
-    SkinUI::CWindowHostUI& manager = dialog->GetPaintManager();
-    BoxShown& shown = record->shown;
-    shown.title = app_test::TitleOf(box);
-    shown.text = TextOf(manager, L"lb_text");
-    shown.code = TextOf(manager, L"lb_code");
-    shown.ok = TextOf(manager, L"btn_ok");
-    if (manager.FindControl(L"hlt_btn_0")->IsVisible()) {
-      shown.cancel = TextOf(manager, L"btn_cancel");
-    }
-    shown.close = manager.FindControl(L"btn_close")->IsVisible();
-    if (auto shot = CaptureWindow(box, 0)) SaveScreenshot(*shot, screenshot);
-    record->answered = ClickAt(box, Centre(manager.FindControl(button)));
-    return true;
-  });
-}
 
 // Bytes of the files directly in `folder`.
 long long BytesIn(const std::wstring& folder) {
