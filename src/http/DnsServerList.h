@@ -35,7 +35,7 @@ struct ServerList {
 // optionally, ":" and a port 1..65535.
 ServerList ParseServerList(const std::string& text);
 
-// Whether `text` is exactly a dotted IPv4 address ("8.8.8.8", not "8.8.8", "1.2.3.256",
+// Whether `text` is exactly a dotted IPv4 address ("192.0.2.8", not "8.8.8", "1.2.3.256",
 // " 1.2.3.4" or "1.2.3.4x"); its bytes go to `bytes` when given.
 bool ParseIpv4(const std::string& text, uint8_t* bytes = nullptr);
 

@@ -260,14 +260,14 @@ TEST(DnsRoundTrip, AnswerToABuiltQueryIsAcceptedAndParsed) {
   reply[2] = 0x81;
   reply[3] = 0x80;
   reply[7] = 2;
-  reply = Concat({reply, Record(kPointerToQuestion, dns::kTypeA, {8, 8, 4, 4}),
-                  Record(kPointerToQuestion, dns::kTypeA, {114, 114, 114, 114})});
+  reply = Concat({reply, Record(kPointerToQuestion, dns::kTypeA, {192, 0, 2, 44}),
+                  Record(kPointerToQuestion, dns::kTypeA, {198, 51, 100, 14})});
   ASSERT_EQ(dns::CheckAnswer(reply.data(), reply.size(), 0xBEEF), dns::AnswerCheck::kAccepted);
   EXPECT_EQ(dns::CheckAnswer(reply.data(), reply.size(), 0xEFBE),
             dns::AnswerCheck::kWrongIdentifier);
   dns::DnsAnswer answer;
   ASSERT_TRUE(Parse(reply, &answer));
-  EXPECT_EQ(dns::FormatAddresses(answer.addresses), "8.8.4.4;114.114.114.114");
+  EXPECT_EQ(dns::FormatAddresses(answer.addresses), "192.0.2.44;198.51.100.14");
 }
 
 }  // namespace

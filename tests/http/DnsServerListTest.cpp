@@ -15,14 +15,14 @@ std::string Bytes(const dns::ServerAddress& server) {
 
 TEST(DnsServerList, EntriesWithAndWithoutPortInOrder) {
   const dns::ServerList list =
-      dns::ParseServerList("114.114.114.114;223.5.5.5:5353; 8.8.8.8 ;127.0.0.1:18653");
+      dns::ParseServerList("198.51.100.14;203.0.113.5:5353; 192.0.2.8 ;127.0.0.1:18653");
   ASSERT_EQ(list.servers.size(), 4u);
   EXPECT_TRUE(list.rejected.empty());
-  EXPECT_EQ(Bytes(list.servers[0]), "114.114.114.114");
+  EXPECT_EQ(Bytes(list.servers[0]), "198.51.100.14");
   EXPECT_EQ(list.servers[0].port, 53);
-  EXPECT_EQ(Bytes(list.servers[1]), "223.5.5.5");
+  EXPECT_EQ(Bytes(list.servers[1]), "203.0.113.5");
   EXPECT_EQ(list.servers[1].port, 5353);
-  EXPECT_EQ(Bytes(list.servers[2]), "8.8.8.8");
+  EXPECT_EQ(Bytes(list.servers[2]), "192.0.2.8");
   EXPECT_EQ(list.servers[3].ToString(), "127.0.0.1:18653");
   EXPECT_TRUE(list.servers[3].IsLoopback());
   EXPECT_FALSE(list.servers[2].IsLoopback());
@@ -46,13 +46,14 @@ TEST(DnsServerList, EmptyEntriesAreSkippedBadOnesHandedBack) {
 
 TEST(DnsServerList, DottedAddresses) {
   uint8_t bytes[4] = {};
-  ASSERT_TRUE(dns::ParseIpv4("8.8.8.8", bytes));
-  EXPECT_EQ(bytes[0], 8);
+  ASSERT_TRUE(dns::ParseIpv4("192.0.2.8", bytes));
+  EXPECT_EQ(bytes[0], 192);
+  EXPECT_EQ(bytes[3], 8);
   ASSERT_TRUE(dns::ParseIpv4("255.0.10.1", bytes));
   EXPECT_EQ(bytes[0], 255);
   EXPECT_EQ(bytes[2], 10);
   EXPECT_TRUE(dns::ParseIpv4("0.0.0.0"));
-  for (const char* text : {"", "8.8.8", "8.8.8.8.", ".8.8.8", "8..8.8", "1.2.3.4x", " 1.2.3.4",
+  for (const char* text : {"", "8.8.8", "192.0.2.8.", ".8.8.8", "8..8.8", "1.2.3.4x", " 1.2.3.4",
                            "1.2.3.1000", "1.2.3.+4", "a.b.c.d", "1.2.3.4:53"}) {
     EXPECT_FALSE(dns::ParseIpv4(text)) << text;
   }

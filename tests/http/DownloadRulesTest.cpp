@@ -97,8 +97,8 @@ TEST(DownloadHosts, OnlyTheHostIsReplaced) {
 }
 
 TEST(DownloadHosts, ResolvedAddressesAreDottedIpv4Only) {
-  EXPECT_EQ(download_rules::ResolvedAddresses(L"10.0.0.7;8.8.8.8;1.2.3.4"),
-            (Urls{L"10.0.0.7", L"8.8.8.8", L"1.2.3.4"}));
+  EXPECT_EQ(download_rules::ResolvedAddresses(L"10.0.0.7;192.0.2.8;1.2.3.4"),
+            (Urls{L"10.0.0.7", L"192.0.2.8", L"1.2.3.4"}));
   EXPECT_EQ(download_rules::ResolvedAddresses(L";10.0.0.7;;bad;1.2.3;300.1.1.1;１.2.3.4;9.9.9.9"),
             (Urls{L"10.0.0.7", L"9.9.9.9"}));
   EXPECT_TRUE(download_rules::ResolvedAddresses(L"").empty());

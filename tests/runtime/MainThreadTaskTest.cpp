@@ -245,13 +245,13 @@ void TakePointer(void* context, int type, int code) {
 
 TEST_F(MainThreadTasks, ArgumentsAreStoredByValue) {
   {
-    std::string local = "114.114.114.114";
+    std::string local = "198.51.100.14";
     PostToMainThread(TakeTexts, 3, static_cast<void*>(&g_texts), local, "1.2.3.4");
     local = "overwritten";
     PostToMainThread(TakePointer, static_cast<void*>(&g_record), 3, 2007);
   }
   ASSERT_TRUE(DispatchOneWakeUp());
-  EXPECT_EQ(g_texts, "3:114.114.114.114,1.2.3.4");
+  EXPECT_EQ(g_texts, "3:198.51.100.14,1.2.3.4");
   EXPECT_EQ(g_record.order, (std::vector<int>{3, 2007, 1}));
 }
 
