@@ -254,15 +254,8 @@ UINT CMainDlg::ShowMessageBox(const std::wstring& title, const std::wstring& tex
                               const std::wstring& okText, const std::wstring& cancelText,
                               const std::wstring& codeText, bool showClose, bool showCancel,
                               CMsgBoxDlg** running) {
-  CMsgBoxDlg::TOptions options;
-  options.title = title;
-  options.text = text;
-  options.code = codeText;
-  options.okText = okText;
-  options.cancelText = cancelText;
-  options.showClose = showClose;
-  options.showCancel = showCancel;
-  return CMsgBoxDlg::Run(GetHWND(), options, running);
+  return CMsgBoxDlg::Run(
+      GetHWND(), {title, text, codeText, okText, cancelText, showClose, showCancel}, running);
 }
 
 bool CMainDlg::WindowAlive() const { return GetHWND() && ::IsWindow(GetHWND()); }

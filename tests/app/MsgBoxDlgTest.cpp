@@ -199,30 +199,20 @@ TEST_F(MessageBoxTest, ScreenshotsOfTheInstallersBoxes) {
     const char* file;
     CMsgBoxDlg::TOptions options;
   };
-  const auto options = [](const wchar_t* title, const wchar_t* text, const wchar_t* code,
-                          const wchar_t* ok, const wchar_t* cancel, bool close, bool showCancel) {
-    CMsgBoxDlg::TOptions o;
-    o.title = title;
-    o.text = text;
-    o.code = code;
-    o.okText = ok;
-    o.cancelText = cancel;
-    o.showClose = close;
-    o.showCancel = showCancel;
-    return o;
-  };
+  // Title, text, code line, OK and cancel captions, close button, cancel button.
+  using Options = CMsgBoxDlg::TOptions;
   const std::vector<Shot> shots = {
-      {"msgbox_quit", options(L"退出安装", L"是否退出安装？", L"", L"", L"", true, true)},
-      {"msgbox_existing", options(L"提示信息", L"您已经安装了凯途星联，是否覆盖安装？", L"",
-                                  L"覆盖安装", L"直接启动", false, true)},
-      {"msgbox_agreement", options(L"提示信息", L"未勾选“同意软件许可协议”。", L"", L"", L"",
-                                   true, false)},
-      {"msgbox_retry", options(L"提示信息", L"连接超时，请检查网络是否正常",
-                               L"code:-2147483648 type:5", L"重试", L"", true, false)},
-      {"msgbox_corrupt", options(L"提示信息", L"文件已损坏，请重新下载！", L"", L"重新下载",
-                                 L"退出安装", true, true)},
-      {"msgbox_running", options(L"提示信息", L"您已经运行了一个星联安装程序。", L"", L"", L"",
-                                 true, false)},
+      {"msgbox_quit", Options{L"退出安装", L"是否退出安装？", L"", L"", L"", true, true}},
+      {"msgbox_existing", Options{L"提示信息", L"您已经安装了凯途星联，是否覆盖安装？", L"",
+                                  L"覆盖安装", L"直接启动", false, true}},
+      {"msgbox_agreement", Options{L"提示信息", L"未勾选“同意软件许可协议”。", L"", L"", L"",
+                                   true, false}},
+      {"msgbox_retry", Options{L"提示信息", L"连接超时，请检查网络是否正常",
+                               L"code:-2147483648 type:5", L"重试", L"", true, false}},
+      {"msgbox_corrupt", Options{L"提示信息", L"文件已损坏，请重新下载！", L"", L"重新下载",
+                                 L"退出安装", true, true}},
+      {"msgbox_running", Options{L"提示信息", L"您已经运行了一个星联安装程序。", L"", L"", L"",
+                                 true, false}},
   };
   for (const Shot& shot : shots) {
     SCOPED_TRACE(shot.file);
