@@ -201,6 +201,19 @@ bool XdotoolOn(HWND window, const std::wstring& commands) {
 
 bool ClickAt(HWND window, POINT point) { return XdotoolOn(window, XdotoolClick(point)); }
 
+bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done, DWORD waitMs,
+                int tries) {
+  for (int attempt = 0; attempt < tries; ++attempt) {
+    if (!ClickAt(window, point)) return false;
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < waitMs) {
+      if (done()) return true;
+      ::Sleep(50);
+    }
+  }
+  return done();
+}
+
 HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title) {
   HWND window = nullptr;
   while ((window = ::FindWindowExW(nullptr, window, className, title))) {

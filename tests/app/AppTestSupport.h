@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -106,6 +107,11 @@ std::wstring TitleOf(HWND window);
 bool XdotoolOn(HWND window, const std::wstring& commands);
 // Clicks the left button at `point` of the window's client area.
 bool ClickAt(HWND window, POINT point);
+// Clicks at `point` until `done` holds, waiting up to `waitMs` after each of `tries` clicks:
+// a click that comes while another process's new window is still being mapped can be lost
+// on a busy display. Only for a spot that is empty once the click has taken effect.
+bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done,
+                DWORD waitMs = 10000, int tries = 6);
 
 // The top-level window of process `processId` with class `className` and title `title`
 // (any title when null), shown or not; null when there is none.

@@ -72,15 +72,13 @@ TEST_F(InstallerHttpsTest, AnUntrustedCertificateIsANetworkFailureAndNothingIsSe
   ASSERT_TRUE(installer.started());
   const HWND window = WaitForShownWindowOf(installer.id(), L"InstallPackages");
   ASSERT_NE(window, nullptr) << "no install window";
-  // "一键安装". A click that comes while the new window is still being mapped can be lost on a
-  // busy display; once the page has changed, the same spot is empty, so clicking again is
-  // harmless (the failure box, centred on the window, lies above it).
+  // "一键安装"; once the page has changed the spot is empty (the failure box, centred on the
+  // window, lies above it).
   HWND box = nullptr;
-  for (int attempt = 0; attempt < 6 && !box; ++attempt) {
-    ASSERT_TRUE(app_test::ClickAt(window, POINT{270, 250}));
-    box = WaitForShownWindowOf(installer.id(), L"keltoim", 10000);
-  }
-  ASSERT_NE(box, nullptr) << "no failure box";
+  ASSERT_TRUE(app_test::ClickUntil(window, POINT{270, 250}, [&] {
+    box = app_test::FindWindowOf(installer.id(), L"keltoim");
+    return box && ::IsWindowVisible(box);
+  })) << "no failure box";
   EXPECT_EQ(app_test::TitleOf(box), L"提示信息");
   installer.Terminate();
 

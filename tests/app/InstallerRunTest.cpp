@@ -113,7 +113,9 @@ TEST_F(InstallerRunTest, OneClickInstallRunsToTheEnd) {
   EXPECT_EQ(::GetForegroundWindow(), window);
   Screenshot(window, "installer_start_page");
 
-  ASSERT_TRUE(app_test::ClickAt(window, POINT{270, 250}));  // "一键安装"
+  ASSERT_TRUE(app_test::ClickUntil(window, POINT{270, 250}, [&] {  // "一键安装"
+    return !server_.http().RequestsFor("/qvinstall.txt").empty();
+  }));
   DWORD exitCode = 1;
   ASSERT_TRUE(installer.Wait(kInstallLimitMs, &exitCode)) << "the install did not end";
   EXPECT_EQ(exitCode, 0u);
