@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "AppTestSupport.h"
 #include "LoopSteps.h"
@@ -77,12 +78,14 @@ void BoxWatch::Look() {
 
 void AnswerNextBox(BoxRecord* record, const wchar_t* button, const std::string& screenshot,
                    std::function<bool()> ready) {
-  auto shownAt = std::make_shared<DWORD>(0);
+  // The box (and when it showed) that the wait counts from: a box that follows another in
+  // the same place gets its own time to paint, or the screenshot shows the one before.
+  auto seen = std::make_shared<std::pair<HWND, DWORD>>(nullptr, 0);
   RunInLoop([=] {
     const HWND box = ShownBox();
     if (!box) return false;
-    if (*shownAt == 0) *shownAt = ::GetTickCount();
-    if (::GetTickCount() - *shownAt < 400 || !ready()) return false;
+    if (seen->first != box) *seen = {box, ::GetTickCount()};
+    if (::GetTickCount() - seen->second < 400 || !ready()) return false;
     CMsgBoxDlg* dialog = BoxObject(box);
     if (!dialog) return false;
     SkinUI::CWindowHostUI& manager = dialog->GetPaintManager();
