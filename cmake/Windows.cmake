@@ -35,8 +35,12 @@ find_library(KELTO_ZLIB libz.a PATHS /usr/x86_64-w64-mingw32/lib NO_DEFAULT_PATH
 add_library(kelto_curl INTERFACE)
 target_include_directories(kelto_curl INTERFACE ${KELTO_CURL_ROOT}/include)
 target_compile_definitions(kelto_curl INTERFACE CURL_STATICLIB)
+include(${CMAKE_CURRENT_LIST_DIR}/DelayImports.cmake)
+foreach(dll comctl32 ole32 shell32 shlwapi winhttp winmm gdiplus crypt32 bcrypt ws2_32)
+  kelto_delay_import(${dll})
+endforeach()
 target_link_libraries(kelto_curl INTERFACE
-  ${KELTO_CURL_ROOT}/lib/libcurl.a ${KELTO_ZLIB} ws2_32 crypt32 bcrypt advapi32)
+  ${KELTO_CURL_ROOT}/lib/libcurl.a ${KELTO_ZLIB} delay_ws2_32 delay_crypt32 delay_bcrypt advapi32)
 set(KELTO_CURL_EXE ${KELTO_CURL_ROOT}/bin/curl.exe)
 
 add_library(kelto_zlib INTERFACE)

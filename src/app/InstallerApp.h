@@ -1,7 +1,8 @@
 // CInstallerApp: the installer's start-up, message loop and shut-down.
 //
 // Contract: constructed and run once, on the thread that entered wWinMain, which becomes the
-// user-interface thread. Run brings the services up in a fixed order, keeps to one instance
+// user-interface thread. Run brings the services up in a fixed order (the common controls
+// come right after the window's first frame, for a quick first picture), keeps to one instance
 // through a named mutex, runs the message loop and tears everything down in reverse order;
 // it returns the process exit code. It owns the parsed options and the install dialog for the
 // whole run. Failures of optional services (common controls, COM, timers) are ignored.
