@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installer's cold start to its first painted frame, against a bare Win32 window that
 # paints one 540x355 bitmap, in the same run under the same Wine; and the installer's size.
-# Each program starts 11 times, alternating, half a second apart; the medians and the fastest
+# Each program starts 21 times, alternating, half a second apart; the medians and the fastest
 # starts are compared.
 # Usage: bench/startup.sh <windows build dir>; run by tools/bench.sh inside the harness.
 set -uo pipefail
@@ -14,7 +14,7 @@ least() { printf '%s\n' "$@" | sort -g | head -n 1; }
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 
 ours=() reference=()
-for _ in $(seq 1 11); do
+for _ in $(seq 1 21); do
   # The probe point lies inside the banner of the installer and inside the bare bitmap.
   # The ended program's windows and X resources are released before the next start.
   sleep 0.5
@@ -25,7 +25,7 @@ for _ in $(seq 1 11); do
   [ "$o" != fail ] && ours+=("$o")
 done
 if [ ${#ours[@]} -eq 0 ] || [ ${#reference[@]} -eq 0 ]; then
-  echo "startup bench: a program never painted (installer ${#ours[@]}, bare ${#reference[@]} of 11)" >&2
+  echo "startup bench: a program never painted (installer ${#ours[@]}, bare ${#reference[@]} of 21)" >&2
   exit 1
 fi
 o=$(median "${ours[@]}")

@@ -51,7 +51,9 @@ void CMainDlg::InitWindow() {
                    MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
   FindControls();
   if (progress_) GetPaintManager().SetTimer(progress_, kShineTimer, kShineTimerMs);
-  TakeStartupDecision();
+  // Reading the launcher's records loads COM and the shell: it waits until the first frame
+  // is painted. A posted message comes before any input, so no click finds it untaken.
+  if (!PostMessage(msg::kStartupDecision)) TakeStartupDecision();
 }
 
 void CMainDlg::FindControls() {
@@ -288,6 +290,9 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case msg::kPackageUnusable:
       OnPackageUnusable();
+      return 0;
+    case msg::kStartupDecision:
+      TakeStartupDecision();
       return 0;
     case msg::kPackageRunning:
       if (downloadLabel_) downloadLabel_->SetText(L"安装中");

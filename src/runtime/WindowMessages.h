@@ -15,6 +15,10 @@ constexpr UINT kPackageUnusable = WM_USER + 100;  // 0x464
 // Install dialog: the install worker is about to run the package; the phase label says so
 // (wParam 0, lParam 0).
 constexpr UINT kPackageRunning = WM_USER + 101;  // 0x465
+// Install dialog: take the start-up decision (wParam 0, lParam 0). Posted by the dialog to
+// itself at creation, so that the window's first frame does not wait for the launcher's
+// records to be read.
+constexpr UINT kStartupDecision = WM_USER + 102;  // 0x466
 
 // Update module helper window (wParam, lParam = error type, error code unless noted).
 constexpr UINT kUpdaterManifest = WM_USER + 1000;     // 0x7E8: manifest fetched
