@@ -6,14 +6,15 @@
 //
 // Contract: user-interface thread. Start-up constructs the dialog, creates its window (no
 // parent, WindowTitle(), kWindowStyle), centres it and shows it unless in hidden mode, and
-// destroys the object after the message loop; the window's final message posts the quit
-// message that ends that loop. The dialog reads StartupSettings. It owns the update module of
-// the current download attempt and shares the install step's progress with the worker
-// thread, which reaches the window only through posted messages. Failures never stop the
+// destroys the object after the message loop. The start-up decision follows on a message the
+// window posts to itself at creation, handled after its first frame; the window's final message
+// posts the quit message that ends that loop. The dialog reads StartupSettings. It owns the
+// update module of the current download attempt and shares the install step's progress with the
+// worker thread, which reaches the window only through posted messages. Failures never stop the
 // flow: the player sees them in message boxes (none in hidden mode, which gives up after the
-// eleventh automatic retry), never two at a time. Nothing throws out of the window's
-// handlers. A window closed during the install step stops the worker from starting anything
-// new; start-up calls WaitForInstallStep before another installer may run.
+// eleventh automatic retry), never two at a time. Nothing throws out of the window's handlers.
+// A window closed during the install step stops the worker from starting anything new; start-up
+// calls WaitForInstallStep before another installer may run.
 #pragma once
 
 #include <windows.h>
