@@ -36,7 +36,7 @@ add_library(kelto_curl INTERFACE)
 target_include_directories(kelto_curl INTERFACE ${KELTO_CURL_ROOT}/include)
 target_compile_definitions(kelto_curl INTERFACE CURL_STATICLIB)
 include(${CMAKE_CURRENT_LIST_DIR}/DelayImports.cmake)
-foreach(dll comctl32 ole32 shell32 shlwapi winhttp winmm gdiplus crypt32 bcrypt ws2_32)
+foreach(dll comctl32 ole32 shell32 shlwapi winhttp winmm gdiplus crypt32 bcrypt ws2_32 secur32)
   kelto_delay_import(${dll})
 endforeach()
 target_link_libraries(kelto_curl INTERFACE

@@ -285,8 +285,6 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       DestroyUpdater();
-      // The window goes: the install step starts nothing more behind it.
-      if (installWorker_) installWorker_->Stop();
       break;
     case msg::kPackageUnusable:
       OnPackageUnusable();
@@ -336,7 +334,7 @@ void CMainDlg::WaitForInstallStep() {
 }
 
 void CMainDlg::OnFinalMessage(HWND window) {
-  // A window destroyed without WM_CLOSE ends the install step's new work all the same.
+  // The window goes, closed or destroyed: the install step starts nothing more behind it.
   if (installWorker_) installWorker_->Stop();
   // The skin archive's bytes stay in the skin storage, which start-up closes at shut-down.
   WindowImplBase::OnFinalMessage(window);

@@ -74,21 +74,6 @@ bool ChainTrusted(PCCERT_CONTEXT cert, const std::wstring& host, std::wstring* w
   return false;
 }
 
-// Schannel's QueryContextAttributesW, from the security library libcurl loaded for its TLS
-// sessions. Looked up rather than imported: an import would load the security packages as
-// the program starts, before its first window, for a check only https transfers make.
-SECURITY_STATUS QueryContext(CtxtHandle* context, unsigned long attribute, void* buffer) {
-  using Query = SECURITY_STATUS(WINAPI*)(CtxtHandle*, unsigned long, void*);
-  static const Query query = [] {
-    HMODULE library = ::GetModuleHandleW(L"secur32.dll");
-    if (!library) library = ::LoadLibraryW(L"secur32.dll");
-    return library ? reinterpret_cast<Query>(
-                         reinterpret_cast<void*>(::GetProcAddress(library, "QueryContextAttributesW")))
-                   : nullptr;
-  }();
-  return query ? query(context, attribute, buffer) : SEC_E_UNSUPPORTED_FUNCTION;
-}
-
 }  // namespace
 
 bool CTlsPeerCheck::Verify(CURL* easy, std::wstring* why) {
@@ -108,10 +93,12 @@ bool CTlsPeerCheck::Verify(CURL* easy, std::wstring* why) {
     *why = wide_format::Format(L"%ls: no TLS session to check", host.c_str());
     return false;
   }
-  // 2. The certificate the server showed.
+  // 2. The certificate the server showed. (The security library is linked for loading at its
+  //    first call: an https transfer has loaded it already for its session.)
   CertificateOwner shown;
-  const SECURITY_STATUS got = QueryContext(static_cast<CtxtHandle*>(session->internals),
-                                           SECPKG_ATTR_REMOTE_CERT_CONTEXT, &shown.cert);
+  const SECURITY_STATUS got =
+      ::QueryContextAttributesW(static_cast<CtxtHandle*>(session->internals),
+                                SECPKG_ATTR_REMOTE_CERT_CONTEXT, &shown.cert);
   if (got != SEC_E_OK || !shown.cert) {
     *why = wide_format::Format(L"%ls: the server's certificate cannot be read (0x%08lx)", host.c_str(),
                       static_cast<unsigned long>(got));

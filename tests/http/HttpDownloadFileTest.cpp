@@ -454,10 +454,6 @@ TEST_F(Downloads, SetupWhileUnderWayChangesNothing) {
   EXPECT_TRUE(CHttpEngine::DownloadScheduler()->tasks().empty());
 }
 
-}  // namespace
-
-namespace {
-
 // An https package address whose server shows a certificate no trusted authority signed:
 // every attempt ends before the request is sent, with libcurl's certificate error; the
 // partial file keeps its bytes and nothing is asked over plain http instead.
