@@ -12,7 +12,6 @@
 namespace testing_support {
 
 // Colours of the images and backgrounds, 0xRRGGBB (all of them opaque).
-constexpr uint32_t kRootColor = 0xF0F0F0;
 constexpr uint32_t kButtonNormal = 0x2050C0;
 constexpr uint32_t kButtonHot = 0x30A030;
 constexpr uint32_t kButtonPushed = 0xC03020;
@@ -20,7 +19,6 @@ constexpr uint32_t kBoxEmpty = 0xFFFFFF;
 constexpr uint32_t kBoxTicked = 0x202020;
 constexpr uint32_t kProgressTrack = 0xD0D0D0;
 constexpr uint32_t kProgressFill = 0x10B0F0;
-constexpr uint32_t kBarColor = 0xDDDDDD;
 
 extern const wchar_t* const kMainWindowMarkup;
 

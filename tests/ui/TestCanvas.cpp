@@ -21,7 +21,7 @@ TestCanvas::TestCanvas(int width, int height, uint32_t fill) : width_(width), he
   bits_ = static_cast<uint32_t*>(bits);
   dc_ = ::CreateCompatibleDC(nullptr);
   old_ = ::SelectObject(dc_, bitmap_);
-  Fill(fill);
+  for (int i = 0; i < width_ * height_; ++i) bits_[i] = fill;
 }
 
 TestCanvas::~TestCanvas() {
@@ -33,11 +33,6 @@ TestCanvas::~TestCanvas() {
 uint32_t TestCanvas::Pixel(int x, int y) const {
   ::GdiFlush();
   return bits_[y * width_ + x];
-}
-
-void TestCanvas::Fill(uint32_t color) {
-  ::GdiFlush();
-  for (int i = 0; i < width_ * height_; ++i) bits_[i] = color;
 }
 
 bool TestCanvas::CopyFromScreen(int x, int y) {

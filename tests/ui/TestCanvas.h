@@ -24,7 +24,6 @@ class TestCanvas {
   int height() const { return height_; }
   uint32_t Pixel(int x, int y) const;
   uint32_t Rgb(int x, int y) const { return Pixel(x, y) & 0xFFFFFF; }
-  void Fill(uint32_t color);
   // Copies the screen's pixels from (x, y) on, as the display shows them (screenshots).
   bool CopyFromScreen(int x, int y);
   // Writes the colours as an opaque PNG file; the folder must exist.

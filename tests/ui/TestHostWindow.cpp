@@ -29,9 +29,8 @@ bool RegisterTestClass() {
 
 TestHostWindow::TestHostWindow(const wchar_t* title, int width, int height) {
   if (!RegisterTestClass()) return;
-  window_ = ::CreateWindowExW(0, kClassName, title, WS_POPUP | WS_CLIPCHILDREN, 100, 100,
-                              width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr),
-                              nullptr);
+  window_ = ::CreateWindowExW(0, kClassName, title, WS_POPUP | WS_CLIPCHILDREN, 100, 100, width,
+                              height, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   if (!window_) return;
   ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
@@ -92,8 +91,7 @@ bool TestHostWindow::PumpUntil(const std::function<bool()>& done, DWORD timeoutM
 uint32_t TestHostWindow::BackBufferRgb(int x, int y) {
   ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   ::GdiFlush();
-  const SkinUI::TConstPixelView pixels =
-      SkinUI::CDibSection::PixelsOf(host_.GetOffscreenBitmap());
+  const SkinUI::TConstPixelView pixels = SkinUI::CDibSection::PixelsOf(host_.GetOffscreenBitmap());
   if (!pixels.pixels || x < 0 || y < 0 || x >= pixels.width || y >= pixels.height) return 0;
   return pixels.pixels[static_cast<size_t>(y) * pixels.stride + x] & 0xFFFFFF;
 }
@@ -116,18 +114,6 @@ void TestHostWindow::Move(int x, int y) {
   ::SendMessageW(window_, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
 }
 
-void TestHostWindow::Key(WPARAM virtualKey) {
-  MSG msg = {window_, WM_KEYDOWN, virtualKey, 1};
-  if (!SkinUI::CWindowHostUI::TranslateMessage(&msg)) {
-    ::SendMessageW(window_, WM_KEYDOWN, virtualKey, 1);
-  }
-  ::SendMessageW(window_, WM_KEYUP, virtualKey, 0xC0000001);
-}
-
-void TestHostWindow::Char(wchar_t ch) { ::SendMessageW(window_, WM_CHAR, ch, 1); }
-
-// --- NotifyRecorder ----------------------------------------------------------------------
-
 NotifyRecorder::NotifyRecorder(SkinUI::CWindowHostUI& host) : host_(host) {
   host_.AddNotifier(this);
 }
@@ -137,30 +123,13 @@ NotifyRecorder::~NotifyRecorder() { host_.RemoveNotifier(this); }
 void NotifyRecorder::Notify(SkinUI::TControlNotify& notify) {
   const std::wstring name = notify.sender ? notify.sender->GetName() : L"";
   entries.push_back(notify.typeName + L":" + name);
-  notifications.push_back(notify);
-}
-
-std::wstring NotifyRecorder::Joined() const {
-  std::wstring joined;
-  for (const std::wstring& entry : entries) {
-    if (!joined.empty()) joined += L", ";
-    joined += entry;
-  }
-  return joined;
 }
 
 int NotifyRecorder::Count(const std::wstring& entry) const {
-  int count = 0;
-  for (const std::wstring& e : entries) count += e == entry ? 1 : 0;
-  return count;
+  return static_cast<int>(std::count(entries.begin(), entries.end(), entry));
 }
 
-void NotifyRecorder::Clear() {
-  entries.clear();
-  notifications.clear();
-}
-
-// --- KeyPressRecorder -----------------------------------------------------------------------
+void NotifyRecorder::Clear() { entries.clear(); }
 
 namespace {
 
@@ -193,8 +162,6 @@ LRESULT CALLBACK KeyPressRecorder::Hook(int code, WPARAM wParam, LPARAM lParam) 
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
-
-// --- Shell -------------------------------------------------------------------------------
 
 bool StartShell(const std::wstring& command) {
   std::wstring line = L"Z:\\bin\\sh -c \"" + command + L"\"";

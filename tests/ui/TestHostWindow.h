@@ -47,16 +47,12 @@ class TestHostWindow {
   // Repaints at once and returns the colour of the back buffer at (x, y), 0xRRGGBB (GDI
   // leaves the alpha byte of what it draws undefined).
   uint32_t BackBufferRgb(int x, int y);
-  // Whether the messages of this window reach the manager (false after it was destroyed).
-  bool alive() const { return window_ != nullptr; }
 
-  // Messages as a user's mouse and keyboard make them, sent straight to the window.
+  // Messages as a user's mouse makes them, sent straight to the window.
   void Click(int x, int y);
   void Press(int x, int y);
   void Release(int x, int y);
   void Move(int x, int y);
-  void Key(WPARAM virtualKey);
-  void Char(wchar_t ch);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -74,9 +70,6 @@ class NotifyRecorder : public SkinUI::INotifyUI {
   void Notify(SkinUI::TControlNotify& notify) override;
 
   std::vector<std::wstring> entries;
-  std::vector<SkinUI::TControlNotify> notifications;
-  // The entries joined with ", "; "" when there are none.
-  std::wstring Joined() const;
   // The number of entries equal to `entry`.
   int Count(const std::wstring& entry) const;
   void Clear();
