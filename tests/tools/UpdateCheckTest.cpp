@@ -6,90 +6,70 @@
 
 #include <string>
 
-#include "support/FaultRule.h"
 #include "support/ProcessRunner.h"
-#include "support/TestFiles.h"
 
 using testing_support::FaultRule;
-using testing_support::ProcessResult;
-using testing_support::Quoted;
 
 namespace {
 
 class UpdateCheckTool : public updater_test::UpdaterTest {
  protected:
-  // Runs the tool for the download folder with the given manifest addresses.
-  ProcessResult Check(const std::vector<std::wstring>& addresses) {
-    std::wstring line = Quoted(testing_support::WindowsPathOfBuildFile(KELTO_UPDATE_CHECK_EXE)) +
-                        L" " + Quoted(dl_.path());
-    for (const std::wstring& address : addresses) line += L" " + address;
-    return Run(line);
-  }
-
-  // Runs the command line; the output's lines end in "\r\n" on Windows, read here as "\n".
-  ProcessResult Run(const std::wstring& line) {
-    ProcessResult result = testing_support::RunProcessWithOutput(line, 60000);
-    EXPECT_TRUE(result.started);
-    EXPECT_FALSE(result.timedOut) << result.output;
+  // Runs the tool with `arguments`; its output with "\n" for "\r\n", and its exit code.
+  std::string Run(const std::wstring& arguments, DWORD* exitCode) {
+    const testing_support::ProcessResult run = testing_support::RunProcessWithOutput(
+        testing_support::Quoted(testing_support::WindowsPathOfBuildFile(KELTO_UPDATE_CHECK_EXE)) +
+            arguments,
+        60000);
+    EXPECT_TRUE(run.started && !run.timedOut) << run.output;
+    *exitCode = run.exitCode;
     std::string lines;
-    for (char c : result.output) {
+    for (char c : run.output) {
       if (c != '\r') lines += c;
     }
-    result.output = lines;
-    return result;
+    return lines;
   }
+
+  testing_support::TempFolder dl_{L"dl"};
 };
 
-// Position of `text` in `output`, failing the test when it is missing.
-size_t Find(const std::string& output, const std::string& text) {
-  const size_t at = output.find(text);
-  EXPECT_NE(at, std::string::npos) << "\"" << text << "\" is missing from:\n" << output;
-  return at;
-}
+TEST_F(UpdateCheckTool, PrintsEachReportAndEndsWithTheOutcomesCode) {
+  AddRule(FaultRule("/busy.txt").Status(503));
+  const std::wstring dl = L" " + testing_support::Quoted(dl_.path()) + L" ";
+  DWORD code = 99;
+  std::string out = Run(dl + server_.WideUrl("/busy.txt") + L" " + Manifest("pkg"), &code);
+  EXPECT_EQ(code, 0u) << out;
+  const size_t manifest = out.find("manifest: type 0 code 0 version \"1.0.3\" md5 \"" + digest_);
+  const size_t progress = out.find("progress: ");
+  const size_t finished = out.find("finished: type 0 code 0\n");
+  EXPECT_LT(manifest, progress) << out;
+  EXPECT_LT(progress, finished) << out;
+  for (const std::string& text : {std::string("of 97.66KB"), std::string("md5: match"),
+                                  "manifest address: " + server_.Url("/busy.txt") + "\n"}) {
+    EXPECT_NE(out.find(text), std::string::npos) << text << " is missing from:\n" << out;
+  }
+  EXPECT_TRUE(testing_support::ReadBinaryFile(dl_ / L"qvinstaller.exe") == package_);
 
-TEST_F(UpdateCheckTool, PrintsEachReportAndEndsWith0WhenThePackageIsInPlace) {
-  ASSERT_TRUE(AddRule(FaultRule("/primary.txt").Status(503)));
-  const ProcessResult run = Check({server_.WideUrl("/primary.txt"), manifestUrl_});
-  EXPECT_EQ(run.exitCode, 0u) << run.output;
-  const std::string& out = run.output;
-  const size_t manifest =
-      Find(out, "manifest: type 0 code 0 version \"1.0.3\" md5 \"" + digest_ + "\"\n");
-  const size_t progress = Find(out, "progress: ");
-  Find(out, "of 97.66KB");  // 100000 bytes
-  const size_t finished = Find(out, "finished: type 0 code 0\n");
-  Find(out, "md5: match");
-  Find(out, "manifest address: " + server_.Url("/primary.txt") + "\n");
-  EXPECT_LT(manifest, progress);
-  EXPECT_LT(progress, finished);
-  EXPECT_TRUE(testing_support::ReadBinaryFile(PackageFile()) == package_);
-}
-
-TEST_F(UpdateCheckTool, NoManifestEndsWith2) {
-  const ProcessResult run = Check({server_.WideUrl("/none.txt"), server_.WideUrl("/none.txt")});
-  EXPECT_EQ(run.exitCode, 2u) << run.output;
-  Find(run.output, "manifest: type 4 code 404 version \"\" md5 \"\"\n");
-  EXPECT_EQ(run.output.find("finished:"), std::string::npos);
-}
-
-TEST_F(UpdateCheckTool, AFailedDownloadEndsWith3) {
-  const ProcessResult run = Check({Serve(L"gone.txt", Manifest("/gone.bin"))});
-  EXPECT_EQ(run.exitCode, 3u) << run.output;
-  Find(run.output, "finished: type 4 code 404 安装失败\n");
-}
-
-TEST_F(UpdateCheckTool, APackageThatDoesNotMatchItsDigestEndsWith4) {
-  std::string manifest = Manifest();
-  manifest.replace(manifest.find(digest_), digest_.size(), std::string(32, '0'));
-  const ProcessResult run = Check({Serve(L"wrong-md5.txt", manifest)});
-  EXPECT_EQ(run.exitCode, 4u) << run.output;
-  Find(run.output, "md5: MISMATCH (package " + digest_ + ", manifest " + std::string(32, '0') + ")");
-}
-
-TEST_F(UpdateCheckTool, WithoutAFolderItShowsHowToUseIt) {
-  const ProcessResult run =
-      Run(Quoted(testing_support::WindowsPathOfBuildFile(KELTO_UPDATE_CHECK_EXE)));
-  EXPECT_EQ(run.exitCode, 1u);
-  Find(run.output, "usage: KeltoUpdateCheck.exe <download folder> [manifest address ...]");
+  std::string wrongDigest = testing_support::ReadBinaryFile(root_ / L"pkg.txt");
+  wrongDigest.replace(wrongDigest.find(digest_), digest_.size(), std::string(32, '0'));
+  ASSERT_TRUE(testing_support::WriteBinaryFile(root_ / L"wrong.txt", wrongDigest));
+  AddRule(FaultRule("/gone.bin").Status(404));
+  ASSERT_TRUE(testing_support::WriteBinaryFile(
+      root_ / L"gone.txt", "[Install]\r\nUrl=" + server_.Url("/gone.bin") + "\r\n"));
+  const struct {
+    std::wstring arguments;
+    DWORD code;
+    std::string text;
+  } failures[] = {
+      {L"", 1, "usage: KeltoUpdateCheck.exe <download folder> [manifest address ...]"},
+      {dl + server_.WideUrl("/none.txt"), 2, "manifest: type 4 code 404 version \"\" md5 \"\"\n"},
+      {dl + server_.WideUrl("/gone.txt"), 3, "finished: type 4 code 404 安装失败\n"},
+      {dl + server_.WideUrl("/wrong.txt"), 4, "md5: MISMATCH (package " + digest_ + ", manifest 0000"},
+  };
+  for (const auto& failure : failures) {
+    out = Run(failure.arguments, &code);
+    EXPECT_EQ(code, failure.code) << out;
+    EXPECT_NE(out.find(failure.text), std::string::npos) << out;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,306 @@
+// File downloads end to end under Wine: the real download family, real partial files, the
+// fault-injecting test server and, for the DNS step, the fake DNS server. The downloads of a
+// test run side by side, so that each wait for the retry timer serves them all.
+#include "http/HttpDownloadFile.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "http/EngineFixture.h"
+#include "http/HttpMgr.h"
+#include "support/TestDnsServer.h"
+
+using engine_test::Pattern;
+using testing_support::DnsScript;
+using testing_support::FaultRule;
+using testing_support::LoggedRequest;
+using testing_support::ReadBinaryFile;
+using testing_support::Utf8ToWide;
+using testing_support::WriteBinaryFile;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+using WideStrings = std::vector<std::wstring>;
+
+struct Step {
+  uint64_t total;
+  uint64_t present;
+  uint32_t speed;
+};
+
+// One download of a run: how it must end, and what it reported.
+class Job : public CHttpDownloadFile {
+ public:
+  bool Start() override {
+    started.push_back(GetUrl());
+    return CHttpDownloadFile::Start();
+  }
+  bool SetUp() {
+    return Setup(backups, address, partial, expected, this,
+                 [](void* self, int t, int c) {
+                   Job* job = static_cast<Job*>(self);
+                   ++job->ends;
+                   job->type = t;
+                   job->code = c;
+                 },
+                 [](void* self, uint64_t total, uint64_t present, uint32_t speed) {
+                   static_cast<Job*>(self)->progress.push_back({total, present, speed});
+                 });
+  }
+
+  std::string name;
+  std::wstring address, backups, partial;
+  uint64_t expected = 100000;
+  int wantType = 0;
+  int wantCode = 0;
+  std::string wantFile;  // what the partial file holds at the end
+  bool quiet = false;    // stopped by its owner: it reports nothing
+  int ends = 0;
+  int type = -1;
+  int code = -1;
+  std::vector<Step> progress;
+  WideStrings started;
+};
+
+class Downloads : public engine_test::EngineTest {
+ protected:
+  // A download of "/<name>.bin" (a copy of the package) into "<name>.tmp", which holds
+  // `partial` first. It must end with (type, code) and, at the end, the partial file must
+  // hold the package after a success and what it held before after a failure.
+  Job& Add(const std::string& name, const std::string& partial = "", int type = 0, int code = 0) {
+    jobs_.emplace_back();
+    Job& job = jobs_.back();
+    job.name = name;
+    job.address = Url(name);
+    job.partial = folder_ / (Utf8ToWide(name) + L".tmp");
+    job.wantType = type;
+    job.wantCode = code;
+    job.wantFile = type == 0 ? package_ : partial;
+    job.dns.SetServers("");  // the DNS step finds nothing at once
+    EXPECT_TRUE(WriteBinaryFile(root_ / (Utf8ToWide(name) + L".bin"), package_));
+    if (!partial.empty()) {
+      EXPECT_TRUE(WriteBinaryFile(job.partial, partial));
+    }
+    return job;
+  }
+  std::wstring Url(const std::string& name) { return server_.WideUrl("/" + name + ".bin"); }
+  Strings Ranges(const std::string& name) {
+    Strings ranges;
+    for (const LoggedRequest& r : server_.RequestsFor("/" + name + ".bin")) ranges.push_back(r.range);
+    return ranges;
+  }
+
+  void StartAll() {
+    for (Job& job : jobs_) EXPECT_TRUE(job.SetUp()) << job.name;
+  }
+  // Pumps until every download has ended, and checks that each ended once as it must and is
+  // done with: out of the scheduler, no address left.
+  void FinishAll() {
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+      for (const Job& job : jobs_) {
+        if (job.ends == 0 && !job.quiet) return false;
+      }
+      return true;
+    }, 90000));
+    testing_support::PumpMessagesFor(1100);  // a report that came again would come now
+    for (const Job& job : jobs_) {
+      SCOPED_TRACE(job.name);
+      EXPECT_EQ(job.ends, job.quiet ? 0 : 1);
+      if (job.quiet) continue;
+      EXPECT_EQ(job.type, job.wantType);
+      EXPECT_EQ(job.code, job.wantCode);
+      EXPECT_TRUE(ReadBinaryFile(job.partial) == job.wantFile)
+          << testing_support::FileSizeOf(job.partial) << " bytes";
+      EXPECT_FALSE(job.running);
+      EXPECT_TRUE(job.urls.empty());
+    }
+    EXPECT_TRUE(CHttpEngine::DownloadScheduler()->tasks().empty());
+  }
+
+  testing_support::TempFolder folder_{L"downloads"};
+  std::deque<Job> jobs_;
+};
+
+TEST_F(Downloads, PartialFilesAnswersAndAddresses) {
+  const std::string first = package_.substr(0, 40000), junk = Pattern(40000, 9);
+  Job& resumed = Add("resumed", first);
+  Add("broken");
+  AddRule(FaultRule("/broken.bin").Times(1).CloseAfter(30000));
+  // Without a length the answer ends with the connection: a short one is a broken transfer,
+  // a long one no file of the expected size.
+  Add("short");
+  AddRule(FaultRule("/short.bin").Times(1).NoLength().CloseAfter(30000));
+  Job& longer = Add("long", "", 3, 2007);
+  AddRule(FaultRule("/long.bin").NoLength());
+  longer.expected = kPackageSize - 1000;
+  longer.wantFile = package_;
+  // A wrong length: what the answer delivered before it was checked is cut off again.
+  Add("wrong", first, 3, 2007);
+  AddRule(FaultRule("/wrong.bin").Times(1).LengthDelta(10));
+  // The fields of a redirect (its own Content-Length) do not pass for the final answer's.
+  Add("moved");
+  AddRule(FaultRule("/moved.bin").Times(1).Redirect(1));
+  AddRule(FaultRule("/moved.bin").NoLength());
+  // A partial file that cannot be continued is emptied: too large, or of no known size.
+  Add("large", Pattern(150000, 9));
+  Add("unknown", junk).expected = 0;
+  // Ended at its start, and reported once: it left the scheduler, which never offers it
+  // again.
+  Job& complete = Add("complete", package_);
+  Job& unopened = Add("unopened", "", 1, ERROR_PATH_NOT_FOUND);
+  unopened.partial = folder_ / L"missing\\unopened.tmp";
+  // An HTTP error goes straight to the backup address. Each attempt reports its own error:
+  // the backup's refused connections, not the 404 before them.
+  Job& last = Add("last", "", 5, CURLE_COULDNT_CONNECT);
+  AddRule(FaultRule("/last.bin").Status(404));
+  last.backups = L"http://127.0.0.1:" + std::to_wstring(engine_test::ClosedPort()) + L"/x";
+  Job& dripped = Add("dripped", first);
+  AddRule(FaultRule("/dripped.bin").Drip(20000));
+  // The diagnostics name wide paths as they are.
+  ASSERT_TRUE(::CreateDirectoryW((folder_ / L"\u4e0b\u8f7d \u76ee\u5f55").c_str(), nullptr));
+  Job& logged = Add("logged", "", 4, 404);
+  logged.partial = folder_ / L"\u4e0b\u8f7d \u76ee\u5f55\\qvinstaller_1.0.tmp";
+  logged.address = server_.WideUrl("/missing.bin");
+  StartAll();
+  // Set up again while under way, a download keeps its addresses.
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !dripped.progress.empty(); }));
+  EXPECT_FALSE(dripped.Setup(L"", Url("large"), dripped.partial, 1, nullptr, nullptr, nullptr));
+  EXPECT_EQ(dripped.urls, WideStrings{Url("dripped")});
+  ASSERT_NO_FATAL_FAILURE(FinishAll());
+
+  EXPECT_EQ(Ranges("resumed"), Strings{"bytes=40000-"});
+  ASSERT_FALSE(resumed.progress.empty());
+  EXPECT_EQ(resumed.progress[0].total, kPackageSize);  // the first report follows the header
+  EXPECT_EQ(resumed.progress[0].present, 40000u);
+  EXPECT_EQ(Ranges("broken"), (Strings{"", "bytes=30000-"}));
+  EXPECT_EQ(Ranges("short"), (Strings{"", "bytes=30000-"}));
+  EXPECT_EQ(Ranges("large"), Strings{""});
+  EXPECT_EQ(Ranges("unknown"), Strings{""});
+  EXPECT_TRUE(server_.RequestsFor("/complete.bin").empty());
+  EXPECT_EQ(complete.started.size(), 1u);
+  EXPECT_TRUE(server_.RequestsFor("/unopened.bin").empty());
+  // The backup address three times, and three more in the DNS step's pass.
+  EXPECT_EQ(last.started, (WideStrings{Url("last"), last.backups, last.backups, last.backups,
+                                       last.backups, last.backups, last.backups}));
+  // The header's report, then one a second; fewer than ten seconds so far: all bytes of
+  // this run, divided by ten.
+  ASSERT_GE(dripped.progress.size(), 3u);
+  for (const Step& step : dripped.progress) {
+    EXPECT_EQ(step.total, kPackageSize);
+    EXPECT_EQ(step.speed, (step.present - 40000) / 10);
+  }
+  EXPECT_GT(dripped.progress.back().present, 40000u);
+  // One start for the address, one more for the DNS step's pass.
+  const std::wstring start = L"CHttpDownloadFile::Start() localPath:" + logged.partial;
+  EXPECT_EQ(Logged(start), WideStrings(2, start));
+  EXPECT_EQ(Logged(L"CHttpDownloadFile::Done()  code:404"),
+            WideStrings{L"CHttpDownloadFile::Done()  code:404 errtype:4  url:" + logged.address +
+                        L" "});
+}
+
+// A web page where the file is expected (a captive portal's, a proxy's) is a network failure,
+// HTTP status 511, known by its type or by its markup, also when it drips in byte by byte;
+// none of it reaches the partial file, nor costs it the bytes it holds. An https address
+// needs a certificate the machine trusts.
+TEST_F(Downloads, WebPagesAndHttps) {
+  const std::string first = package_.substr(0, 40000), half = package_.substr(0, 50000);
+  AddRule(FaultRule("/portal.bin").Html());
+  AddRule(FaultRule("/typeless.bin").Body("\r\n<!DOCTYPE html><html>", "application/x-data"));
+  AddRule(FaultRule("/dripping.bin").Body("  \r\n <html>", "").Drip(10));
+  AddRule(FaultRule("/kept.bin").Html());
+  Job& portal = Add("portal", "", 4, 511);
+  Add("typeless", "", 4, 511);
+  Add("dripping", "", 4, 511);
+  Add("kept", first, 4, 511);
+  // A portal in front of one host only: the backup address gets past it.
+  AddRule(FaultRule("/backup.bin").Html());
+  Add("backup").backups = Url("mirror");
+  ASSERT_TRUE(WriteBinaryFile(root_ / L"mirror.bin", package_));
+  // Bytes held back while they cannot tell yet are written in their place: a file that
+  // opens with blanks arrives whole, byte by byte, or when the server ignores the range.
+  const std::string odd = "\r\n  \tMZ" + Pattern(13, 4);
+  AddRule(FaultRule("/odd.bin").Drip(10));
+  AddRule(FaultRule("/oddagain.bin").IgnoreRange());
+  for (Job* job : {&Add("odd"), &Add("oddagain", "\r\n  \tMZxyz")}) {
+    ASSERT_TRUE(WriteBinaryFile(root_ / (Utf8ToWide(job->name) + L".bin"), odd));
+    job->expected = odd.size();
+    job->wantFile = odd;
+  }
+  testing_support::TestHttpServer secure, rogue;
+  ASSERT_TRUE(StartTls(secure, testing_support::TrustedLocalhost()));
+  ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
+  Add("secure", half).address = secure.WideUrl("/secure.bin");
+  Job& untrusted = Add("untrusted", half, 5, CURLE_PEER_FAILED_VERIFICATION);
+  untrusted.address = rogue.WideUrl("/untrusted.bin");
+  StartAll();
+  ASSERT_NO_FATAL_FAILURE(FinishAll());
+
+  // Tried like any network failure: the address, then the DNS step's pass over it.
+  EXPECT_EQ(server_.RequestsFor("/portal.bin").size(), 2u);
+  EXPECT_TRUE(portal.progress.empty());
+  EXPECT_EQ(server_.RequestsFor("/backup.bin").size(), 1u);
+  EXPECT_EQ(server_.RequestsFor("/oddagain.bin").back().status, 200);
+  const std::vector<LoggedRequest> continued = secure.RequestsFor("/secure.bin");
+  ASSERT_EQ(continued.size(), 1u);
+  EXPECT_EQ(continued[0].range, "bytes=50000-");
+  EXPECT_GE(untrusted.started.size(), 3u);
+  for (const std::wstring& url : untrusted.started) EXPECT_EQ(url.compare(0, 8, L"https://"), 0);
+  EXPECT_TRUE(rogue.Requests().empty()) << "a request reached the untrusted server";
+}
+
+// Every address failed: the DNS step asks the resolver for the primary address's host, and
+// the last pass goes to the addresses it found (the last one found first), each tried three
+// times. Stopped or destroyed meanwhile, a download reports nothing, neither when its
+// resolver answers nor with the answer already queued.
+TEST_F(Downloads, TheDnsStep) {
+  testing_support::TestDnsServer dns;
+  ASSERT_TRUE(dns.Start()) << dns.error();
+  ASSERT_TRUE(dns.Answer(DnsScript("localhost").A("127.0.0.1").A("127.0.0.2")));
+  ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.1").DelayMs(1000).A("127.0.0.1")));
+  ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.3").DelayMs(300).A("127.0.0.1")));
+  const std::string port = std::to_string(server_.port());
+  Job& resolved = Add("resolved");
+  resolved.address = Utf8ToWide("http://localhost:" + port + "/resolved.bin");
+  AddRule(FaultRule("/resolved.bin").Times(3).ResetConnection());
+  Job& stopped = Add("stopped");
+  AddRule(FaultRule("/stopped.bin").ResetConnection());
+  Job& destroyed = Add("destroyed");
+  destroyed.address = Utf8ToWide("http://127.0.0.3:" + port + "/destroyed.bin");
+  for (Job& job : jobs_) job.dns.SetServers(dns.Address());
+  StartAll();
+
+  // Destroyed once its resolver's answer waits in the queue: no message is pumped meanwhile.
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return destroyed.resolving(); }));
+  auto queried = [&dns](const std::string& name) {
+    for (const testing_support::LoggedDnsQuery& query : dns.Queries()) {
+      if (query.name == name) return true;
+    }
+    return false;
+  };
+  for (int i = 0; i < 100 && !queried("127.0.0.3"); ++i) ::Sleep(20);
+  ::Sleep(600);
+  jobs_.pop_back();
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return stopped.resolving(); }));
+  stopped.Stop();
+  stopped.quiet = true;
+  EXPECT_FALSE(stopped.resolving());
+  ASSERT_NO_FATAL_FAILURE(FinishAll());
+
+  const std::wstring primary = resolved.address, viaFirst = Url("resolved");
+  const std::wstring viaSecond = Utf8ToWide("http://127.0.0.2:" + port + "/resolved.bin");
+  EXPECT_EQ(resolved.started,
+            (WideStrings{primary, primary, primary, viaSecond, viaSecond, viaSecond, viaFirst}));
+  // The connection goes where the resolver says (at 127.0.0.2 nobody listens), and the
+  // request still names the host.
+  const std::vector<LoggedRequest> asked = server_.RequestsFor("/resolved.bin");
+  ASSERT_EQ(asked.size(), 4u);
+  EXPECT_EQ(asked[3].Header("Host"), "localhost:" + port);
+  EXPECT_EQ(stopped.started.size(), 3u);
+  EXPECT_EQ(dns.Queries().size(), 3u);
+}
+
+}  // namespace

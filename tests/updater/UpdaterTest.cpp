@@ -1,0 +1,178 @@
+// The update module end to end under Wine, against the test server: the manifest from the
+// first address that answers, the package into a partial file named after its version and
+// then in place as "qvinstaller.exe", and what each failure reports. The modules of a test
+// run side by side, so that each wait for the engine's retry timer serves them all.
+#include "updater/UpdaterFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CommonUtils.h"
+#include "support/ProcessRunner.h"
+
+using testing_support::FaultRule;
+using testing_support::ReadBinaryFile;
+using testing_support::WriteBinaryFile;
+using updater_test::UpdateRun;
+
+namespace {
+
+using Texts = std::vector<std::wstring>;
+const Texts kInstalled = {L"manifest 0 0 1.0.3", L"finished 0 0"};
+
+// Opens `path` as another program that holds a file does: sharing nothing.
+win::ScopedHandle Hold(const std::wstring& path) {
+  return win::ScopedHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+using UpdaterModule = updater_test::UpdaterTest;
+
+TEST_F(UpdaterModule, ManifestsPackagesAndTheirFailures) {
+  const std::string first = package_.substr(0, 40000);
+  std::vector<win::ScopedHandle> held;
+  // The first address fails three times, the second answers; the package replaces one of
+  // an earlier version, and only it is left.
+  UpdateRun& fallback = Add({Manifest("broken"), Manifest("fallback")});
+  AddRule(FaultRule("/broken.txt").CloseAfter(10));
+  ASSERT_TRUE(WriteBinaryFile(fallback / L"qvinstaller.exe", "an earlier package"));
+  // No manifest: the last address's error. A page in place of the manifest (a captive
+  // portal's, a proxy's) fails each address; a text that names no package starts nothing;
+  // a download folder that cannot take the manifest's copy is a system error.
+  UpdateRun& failing = Add({server_.WideUrl("/missing.txt"), Manifest("busy")});
+  AddRule(FaultRule("/busy.txt").Status(503));
+  UpdateRun& portal = Add({Manifest("portal"), Manifest("portal")});
+  AddRule(FaultRule("/portal.txt").Html());
+  ASSERT_TRUE(WriteBinaryFile(root_ / L"empty.txt", ""));
+  UpdateRun& empty = Add({server_.WideUrl("/empty.txt")});
+  UpdateRun& nofolder = Add({Manifest("nofolder")}, root_ / L"pkg.bin\\dl");
+  // The manifest's mirrors after its address; a partial file of the same version continued,
+  // one of another version left alone; a failed download's empty partial file removed.
+  UpdateRun& mirrors = Add({Manifest("mirrors", "1.0.3", server_.Url("/gone.bin") + ";" +
+                                                             server_.Url("/fallback.bin"))});
+  AddRule(FaultRule("/mirrors.bin").Status(404));
+  UpdateRun& resumed = Add({Manifest("resumed")});
+  ASSERT_TRUE(WriteBinaryFile(resumed / L"qvinstaller_1.0.3.tmp", first));
+  ASSERT_TRUE(WriteBinaryFile(resumed / L"qvinstaller_0.9.tmp", "version 0.9"));
+  UpdateRun& failed = Add({Manifest("failed")});
+  AddRule(FaultRule("/failed.bin").Status(404));
+  // A page in place of the package never becomes it, nor costs the partial file its bytes.
+  UpdateRun& page = Add({Manifest("page")});
+  AddRule(FaultRule("/page.bin").Html());
+  ASSERT_TRUE(WriteBinaryFile(page / L"qvinstaller_1.0.3.tmp", first));
+  // A partial file another program holds, or that cannot be written, is given up once for a
+  // second one; when that is held too, the failure is reported.
+  UpdateRun& shared = Add({Manifest("shared")});
+  held.push_back(Hold(shared / L"qvinstaller_1.0.3.tmp"));
+  UpdateRun& denied = Add({Manifest("denied")});
+  ASSERT_TRUE(::CreateDirectoryW((denied / L"qvinstaller_1.0.3.tmp").c_str(), nullptr));
+  UpdateRun& blocked = Add({Manifest("blocked")});
+  held.push_back(Hold(blocked / L"qvinstaller_1.0.3.tmp"));
+  held.push_back(Hold(blocked / L"qvinstaller_1.0.3.tmptmp"));
+  // A package that another program holds cannot be replaced; one that still runs is ended.
+  UpdateRun& locked = Add({Manifest("locked")});
+  held.push_back(Hold(locked / L"qvinstaller.exe"));
+  UpdateRun& running = Add({Manifest("running")});
+  ASSERT_TRUE(::CopyFileW(testing_support::WindowsPathOfBuildFile(KELTO_RUNNING_PACKAGE_EXE).c_str(),
+                          (running / L"qvinstaller.exe").c_str(), FALSE));
+  testing_support::RunningProcess process(testing_support::Quoted(running / L"qvinstaller.exe"));
+  ASSERT_TRUE(process.IsRunning());
+  // Whatever the version holds, the partial file lies in the download folder.
+  UpdateRun& hostile = Add({Manifest("hostile", "..\\..\\x:y*")});
+  // The listener may destroy the module from inside its report; the progress it is handed
+  // was taken before.
+  UpdateRun& destroyed = Add({Manifest("destroyed")});
+  AddRule(FaultRule("/destroyed.bin").Drip(40000));
+  destroyed.then = [&destroyed] {
+    if (!destroyed.progress.empty()) destroyed.module.reset();
+  };
+  for (const auto& handle : held) ASSERT_TRUE(handle.valid());
+  ASSERT_TRUE(RunAll());
+  testing_support::PumpMessagesFor(600);
+
+  EXPECT_EQ(fallback.reports, kInstalled);
+  EXPECT_EQ(fallback.digest, testing_support::Utf8ToWide(digest_));
+  EXPECT_EQ(server_.RequestsFor("/broken.txt").size(), 3u);
+  EXPECT_FALSE(fallback.progress.empty());
+  EXPECT_EQ(fallback.Files(), Texts{L"qvinstaller.exe"});
+  EXPECT_TRUE(ReadBinaryFile(fallback / L"qvinstaller.exe") == package_);
+  EXPECT_EQ(failing.reports, Texts{L"manifest 4 503 "});
+  EXPECT_EQ(portal.reports, Texts{L"manifest 4 511 "});
+  EXPECT_EQ(server_.RequestsFor("/portal.txt").size(), 2u);
+  EXPECT_EQ(empty.reports, Texts{L"manifest 3 2101 "});
+  EXPECT_EQ(nofolder.reports, Texts{L"manifest 1 3 "});
+  for (const UpdateRun* run : {&failing, &portal, &empty}) EXPECT_TRUE(run->Files().empty());
+  EXPECT_EQ(mirrors.reports, kInstalled);
+  EXPECT_EQ(server_.RequestsFor("/gone.bin").size(), 1u);
+  EXPECT_EQ(resumed.reports, kInstalled);
+  EXPECT_EQ(server_.RequestsFor("/resumed.bin")[0].range, "bytes=40000-");
+  EXPECT_EQ(resumed.progress.front(), 40000);
+  EXPECT_EQ(ReadBinaryFile(resumed / L"qvinstaller_0.9.tmp"), "version 0.9");
+  EXPECT_EQ(failed.reports, (Texts{L"manifest 0 0 1.0.3", L"finished 4 404 安装失败"}));
+  EXPECT_TRUE(failed.Files().empty());
+  EXPECT_EQ(page.reports, (Texts{L"manifest 0 0 1.0.3", L"finished 4 511 安装失败"}));
+  EXPECT_EQ(page.Files(), Texts{L"qvinstaller_1.0.3.tmp"});
+  EXPECT_TRUE(ReadBinaryFile(page / L"qvinstaller_1.0.3.tmp") == first);
+  for (const UpdateRun* run : {&shared, &denied}) {
+    EXPECT_EQ(run->reports, kInstalled);
+    EXPECT_EQ(run->module->partFile(), *run / L"qvinstaller_1.0.3.tmptmp");
+  }
+  EXPECT_EQ(blocked.reports, (Texts{L"manifest 0 0 1.0.3", L"finished 1 32 安装失败"}));
+  EXPECT_TRUE(server_.RequestsFor("/blocked.bin").empty());
+  EXPECT_EQ(locked.reports, (Texts{L"manifest 0 0 1.0.3", L"finished 3 32"}));
+  EXPECT_TRUE(ReadBinaryFile(locked / L"qvinstaller_1.0.3.tmp") == package_);
+  EXPECT_EQ(running.reports, kInstalled);
+  EXPECT_TRUE(process.Wait(5000));
+  EXPECT_TRUE(ReadBinaryFile(running / L"qvinstaller.exe") == package_);
+  EXPECT_EQ(hostile.reports, (Texts{L"manifest 0 0 ..\\..\\x:y*", L"finished 0 0"}));
+  EXPECT_EQ(ParentDir(hostile.module->partFile()), hostile.folder.path());
+  EXPECT_EQ(hostile.Files(), Texts{L"qvinstaller.exe"});
+  EXPECT_EQ(destroyed.reports, Texts{L"manifest 0 0 1.0.3"});
+  EXPECT_EQ(destroyed.progress.size(), 1u);
+}
+
+// The dialog's retry starts the module again from its first address; a module past its last
+// address, with a download under way, or stopped, starts nothing; after Stop nothing more is
+// reported. With the command family down the fetch cannot start: that is reported, and the
+// next address tried, not left hanging.
+TEST_F(UpdaterModule, StartsStopsAndARefusingEngine) {
+  CHttpEngine::ShutdownCommandFamily();
+  UpdateRun& refused = Add({Manifest("refused"), Manifest("refused")});
+  EXPECT_FALSE(refused.module->Start());
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return refused.Ended(); }, 10000));
+  EXPECT_EQ(refused.reports, Texts{L"manifest 3 2102 "});
+  EXPECT_EQ(refused.module->nextUrlIndex, 2);
+  runs_.clear();
+  ASSERT_TRUE(CHttpEngine::StartCommandFamily());
+
+  UpdateRun& retried = Add({Manifest("retried"), Manifest("retried")});
+  AddRule(FaultRule("/retried.txt").Times(2).Status(503));
+  UpdateRun& stopped = Add({Manifest("stopped")});
+  AddRule(FaultRule("/stopped.bin").Drip(20000));
+  ASSERT_TRUE(retried.module->Start());
+  ASSERT_TRUE(stopped.module->Start());
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+    return retried.Ended() && !stopped.progress.empty() && stopped.progress.back() > 0;
+  }));
+  EXPECT_EQ(retried.reports, Texts{L"manifest 4 503 "});
+  EXPECT_FALSE(retried.module->Start()) << "past the last address";
+  retried.module->nextUrlIndex = 0;
+  ASSERT_TRUE(retried.module->Start());
+  stopped.module->nextUrlIndex = 0;
+  EXPECT_FALSE(stopped.module->Start()) << "a download is under way";
+  stopped.module->Stop();
+  EXPECT_EQ(stopped.module->helperWindow(), nullptr);
+  EXPECT_FALSE(stopped.module->Start());
+  const size_t reports = stopped.reports.size() + stopped.progress.size();
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return retried.reports.size() == 3; }));
+  testing_support::PumpMessagesFor(1200);
+  EXPECT_EQ(retried.reports, (Texts{L"manifest 4 503 ", L"manifest 0 0 1.0.3", L"finished 0 0"}));
+  EXPECT_EQ(stopped.reports.size() + stopped.progress.size(), reports);
+  EXPECT_EQ(server_.RequestsFor("/stopped.txt").size(), 1u);
+  EXPECT_GT(testing_support::FileSizeOf(stopped / L"qvinstaller_1.0.3.tmp"), 0);
+  EXPECT_FALSE(testing_support::FileExists(stopped / L"qvinstaller.exe"));
+}
+
+}  // namespace
