@@ -59,6 +59,7 @@ class Job : public CHttpDownloadFile {
   int wantCode = 0;
   std::string wantFile;  // what the partial file holds at the end
   bool quiet = false;    // stopped by its owner: it reports nothing
+  std::vector<std::string> ranges = {"-"};  // the Range header of each request; "-": not checked
   int ends = 0;
   int type = -1;
   int code = -1;
@@ -72,8 +73,7 @@ class Downloads : public engine_test::EngineTest {
   // `partial` first. It must end with (type, code) and, at the end, the partial file must
   // hold the package after a success and what it held before after a failure.
   Job& Add(const std::string& name, const std::string& partial = "", int type = 0, int code = 0) {
-    jobs_.emplace_back();
-    Job& job = jobs_.back();
+    Job& job = jobs_.emplace_back();
     job.name = name;
     job.address = Url(name);
     job.partial = folder_ / (Utf8ToWide(name) + L".tmp");
@@ -97,8 +97,8 @@ class Downloads : public engine_test::EngineTest {
   void StartAll() {
     for (Job& job : jobs_) EXPECT_TRUE(job.SetUp()) << job.name;
   }
-  // Pumps until every download has ended, and checks that each ended once as it must and is
-  // done with: out of the scheduler, no address left.
+  // Pumps until every download has ended, and checks that each ended once as it must; the
+  // scheduler holds none of them any more.
   void FinishAll() {
     ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
       for (const Job& job : jobs_) {
@@ -115,8 +115,9 @@ class Downloads : public engine_test::EngineTest {
       EXPECT_EQ(job.code, job.wantCode);
       EXPECT_TRUE(ReadBinaryFile(job.partial) == job.wantFile)
           << testing_support::FileSizeOf(job.partial) << " bytes";
-      EXPECT_FALSE(job.running);
-      EXPECT_TRUE(job.urls.empty());
+      if (job.ranges != Strings{"-"}) {
+        EXPECT_EQ(Ranges(job.name), job.ranges);
+      }
     }
     EXPECT_TRUE(CHttpEngine::DownloadScheduler()->tasks().empty());
   }
@@ -125,19 +126,17 @@ class Downloads : public engine_test::EngineTest {
   std::deque<Job> jobs_;
 };
 
-TEST_F(Downloads, PartialFilesAnswersAndAddresses) {
-  const std::string first = package_.substr(0, 40000), junk = Pattern(40000, 9);
-  Job& resumed = Add("resumed", first);
-  Add("broken");
-  AddRule(FaultRule("/broken.bin").Times(1).CloseAfter(30000));
+// Partial files, answers of every kind and backup addresses. A web page where the file is
+// expected (a captive portal's, a proxy's) is a network failure, HTTP status 511, known by
+// its type or by its markup, also when it drips in byte by byte; none of it reaches the
+// partial file, nor costs it the bytes it holds. An https address needs a certificate the
+// machine trusts.
+TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
+  const std::string first = package_.substr(0, 40000), half = package_.substr(0, 50000);
   // Without a length the answer ends with the connection: a short one is a broken transfer,
-  // a long one no file of the expected size.
-  Add("short");
+  // continued where its bytes end.
+  Add("short").ranges = {"", "bytes=30000-"};
   AddRule(FaultRule("/short.bin").Times(1).NoLength().CloseAfter(30000));
-  Job& longer = Add("long", "", 3, 2007);
-  AddRule(FaultRule("/long.bin").NoLength());
-  longer.expected = kPackageSize - 1000;
-  longer.wantFile = package_;
   // A wrong length: what the answer delivered before it was checked is cut off again.
   Add("wrong", first, 3, 2007);
   AddRule(FaultRule("/wrong.bin").Times(1).LengthDelta(10));
@@ -146,12 +145,16 @@ TEST_F(Downloads, PartialFilesAnswersAndAddresses) {
   AddRule(FaultRule("/moved.bin").Times(1).Redirect(1));
   AddRule(FaultRule("/moved.bin").NoLength());
   // A partial file that cannot be continued is emptied: too large, or of no known size.
-  Add("large", Pattern(150000, 9));
-  Add("unknown", junk).expected = 0;
+  Add("large", Pattern(150000, 9)).ranges = {""};
+  Job& unknown = Add("unknown", Pattern(40000, 9));
+  unknown.expected = 0;
+  unknown.ranges = {""};
   // Ended at its start, and reported once: it left the scheduler, which never offers it
   // again.
   Job& complete = Add("complete", package_);
+  complete.ranges = {};
   Job& unopened = Add("unopened", "", 1, ERROR_PATH_NOT_FOUND);
+  unopened.ranges = {};
   unopened.partial = folder_ / L"missing\\unopened.tmp";
   // An HTTP error goes straight to the backup address. Each attempt reports its own error:
   // the backup's refused connections, not the 404 before them.
@@ -159,67 +162,29 @@ TEST_F(Downloads, PartialFilesAnswersAndAddresses) {
   AddRule(FaultRule("/last.bin").Status(404));
   last.backups = L"http://127.0.0.1:" + std::to_wstring(engine_test::ClosedPort()) + L"/x";
   Job& dripped = Add("dripped", first);
+  dripped.ranges = {"bytes=40000-"};
   AddRule(FaultRule("/dripped.bin").Drip(20000));
   // The diagnostics name wide paths as they are.
   ASSERT_TRUE(::CreateDirectoryW((folder_ / L"\u4e0b\u8f7d \u76ee\u5f55").c_str(), nullptr));
   Job& logged = Add("logged", "", 4, 404);
   logged.partial = folder_ / L"\u4e0b\u8f7d \u76ee\u5f55\\qvinstaller_1.0.tmp";
   logged.address = server_.WideUrl("/missing.bin");
-  StartAll();
-  // Set up again while under way, a download keeps its addresses.
-  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !dripped.progress.empty(); }));
-  EXPECT_FALSE(dripped.Setup(L"", Url("large"), dripped.partial, 1, nullptr, nullptr, nullptr));
-  EXPECT_EQ(dripped.urls, WideStrings{Url("dripped")});
-  ASSERT_NO_FATAL_FAILURE(FinishAll());
-
-  EXPECT_EQ(Ranges("resumed"), Strings{"bytes=40000-"});
-  ASSERT_FALSE(resumed.progress.empty());
-  EXPECT_EQ(resumed.progress[0].total, kPackageSize);  // the first report follows the header
-  EXPECT_EQ(resumed.progress[0].present, 40000u);
-  EXPECT_EQ(Ranges("broken"), (Strings{"", "bytes=30000-"}));
-  EXPECT_EQ(Ranges("short"), (Strings{"", "bytes=30000-"}));
-  EXPECT_EQ(Ranges("large"), Strings{""});
-  EXPECT_EQ(Ranges("unknown"), Strings{""});
-  EXPECT_TRUE(server_.RequestsFor("/complete.bin").empty());
-  EXPECT_EQ(complete.started.size(), 1u);
-  EXPECT_TRUE(server_.RequestsFor("/unopened.bin").empty());
-  // The backup address three times, and three more in the DNS step's pass.
-  EXPECT_EQ(last.started, (WideStrings{Url("last"), last.backups, last.backups, last.backups,
-                                       last.backups, last.backups, last.backups}));
-  // The header's report, then one a second; fewer than ten seconds so far: all bytes of
-  // this run, divided by ten.
-  ASSERT_GE(dripped.progress.size(), 3u);
-  for (const Step& step : dripped.progress) {
-    EXPECT_EQ(step.total, kPackageSize);
-    EXPECT_EQ(step.speed, (step.present - 40000) / 10);
-  }
-  EXPECT_GT(dripped.progress.back().present, 40000u);
-  // One start for the address, one more for the DNS step's pass.
-  const std::wstring start = L"CHttpDownloadFile::Start() localPath:" + logged.partial;
-  EXPECT_EQ(Logged(start), WideStrings(2, start));
-  EXPECT_EQ(Logged(L"CHttpDownloadFile::Done()  code:404"),
-            WideStrings{L"CHttpDownloadFile::Done()  code:404 errtype:4  url:" + logged.address +
-                        L" "});
-}
-
-// A web page where the file is expected (a captive portal's, a proxy's) is a network failure,
-// HTTP status 511, known by its type or by its markup, also when it drips in byte by byte;
-// none of it reaches the partial file, nor costs it the bytes it holds. An https address
-// needs a certificate the machine trusts.
-TEST_F(Downloads, WebPagesAndHttps) {
-  const std::string first = package_.substr(0, 40000), half = package_.substr(0, 50000);
+  // Pages: tried like any network failure, the address and then the DNS step's pass over it.
   AddRule(FaultRule("/portal.bin").Html());
   AddRule(FaultRule("/typeless.bin").Body("\r\n<!DOCTYPE html><html>", "application/x-data"));
   AddRule(FaultRule("/dripping.bin").Body("  \r\n <html>", "").Drip(10));
   AddRule(FaultRule("/kept.bin").Html());
   Job& portal = Add("portal", "", 4, 511);
+  portal.ranges = {"", ""};
   Add("typeless", "", 4, 511);
   Add("dripping", "", 4, 511);
   Add("kept", first, 4, 511);
   // A portal in front of one host only: the backup address gets past it.
   AddRule(FaultRule("/backup.bin").Html());
-  Add("backup").backups = Url("mirror");
+  Job& backup = Add("backup");
+  backup.backups = Url("mirror");
   ASSERT_TRUE(WriteBinaryFile(root_ / L"mirror.bin", package_));
+  backup.ranges = {""};
   // Bytes held back while they cannot tell yet are written in their place: a file that
   // opens with blanks arrives whole, byte by byte, or when the server ignores the range.
   const std::string odd = "\r\n  \tMZ" + Pattern(13, 4);
@@ -237,19 +202,36 @@ TEST_F(Downloads, WebPagesAndHttps) {
   Job& untrusted = Add("untrusted", half, 5, CURLE_PEER_FAILED_VERIFICATION);
   untrusted.address = rogue.WideUrl("/untrusted.bin");
   StartAll();
+  // Set up again while under way, a download keeps its addresses.
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !dripped.progress.empty(); }));
+  EXPECT_FALSE(dripped.Setup(L"", Url("large"), dripped.partial, 1, nullptr, nullptr, nullptr));
+  EXPECT_EQ(dripped.urls, WideStrings{Url("dripped")});
   ASSERT_NO_FATAL_FAILURE(FinishAll());
 
-  // Tried like any network failure: the address, then the DNS step's pass over it.
-  EXPECT_EQ(server_.RequestsFor("/portal.bin").size(), 2u);
+  EXPECT_EQ(complete.started.size(), 1u);
+  // The backup address three times, and three more in the DNS step's pass.
+  EXPECT_EQ(last.started, (WideStrings{Url("last"), last.backups, last.backups, last.backups,
+                                       last.backups, last.backups, last.backups}));
+  // The header's report, then one a second; fewer than ten seconds so far: all bytes of
+  // this run, divided by ten.
+  ASSERT_GE(dripped.progress.size(), 3u);
+  EXPECT_EQ(dripped.progress[0].present, 40000u);
+  for (const Step& step : dripped.progress) {
+    EXPECT_EQ(step.total, kPackageSize);
+    EXPECT_EQ(step.speed, (step.present - 40000) / 10);
+  }
+  EXPECT_GT(dripped.progress.back().present, 40000u);
   EXPECT_TRUE(portal.progress.empty());
-  EXPECT_EQ(server_.RequestsFor("/backup.bin").size(), 1u);
   EXPECT_EQ(server_.RequestsFor("/oddagain.bin").back().status, 200);
-  const std::vector<LoggedRequest> continued = secure.RequestsFor("/secure.bin");
-  ASSERT_EQ(continued.size(), 1u);
-  EXPECT_EQ(continued[0].range, "bytes=50000-");
-  EXPECT_GE(untrusted.started.size(), 3u);
+  EXPECT_EQ(secure.RequestsFor("/secure.bin").at(0).range, "bytes=50000-");
   for (const std::wstring& url : untrusted.started) EXPECT_EQ(url.compare(0, 8, L"https://"), 0);
   EXPECT_TRUE(rogue.Requests().empty()) << "a request reached the untrusted server";
+  // One start for the address, one more for the DNS step's pass.
+  const std::wstring start = L"CHttpDownloadFile::Start() localPath:" + logged.partial;
+  EXPECT_EQ(Logged(start), WideStrings(2, start));
+  EXPECT_EQ(Logged(L"CHttpDownloadFile::Done()  code:404"),
+            WideStrings{L"CHttpDownloadFile::Done()  code:404 errtype:4  url:" + logged.address +
+                        L" "});
 }
 
 // Every address failed: the DNS step asks the resolver for the primary address's host, and

@@ -89,7 +89,8 @@ TEST_F(UpdaterModule, ManifestsPackagesAndTheirFailures) {
     if (!destroyed.progress.empty()) destroyed.module.reset();
   };
   for (const auto& handle : held) ASSERT_TRUE(handle.valid());
-  ASSERT_TRUE(RunAll());
+  for (UpdateRun& run : runs_) ASSERT_TRUE(run.module->Start());
+  ASSERT_TRUE(FinishAll());
   testing_support::PumpMessagesFor(600);
 
   EXPECT_EQ(fallback.reports, kInstalled);
@@ -141,7 +142,7 @@ TEST_F(UpdaterModule, StartsStopsAndARefusingEngine) {
   CHttpEngine::ShutdownCommandFamily();
   UpdateRun& refused = Add({Manifest("refused"), Manifest("refused")});
   EXPECT_FALSE(refused.module->Start());
-  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return refused.Ended(); }, 10000));
+  ASSERT_TRUE(FinishAll());
   EXPECT_EQ(refused.reports, Texts{L"manifest 3 2102 "});
   EXPECT_EQ(refused.module->nextUrlIndex, 2);
   runs_.clear();
