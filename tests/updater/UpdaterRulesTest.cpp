@@ -1,12 +1,11 @@
 // The update module's platform-free rules: the manifest's size text, the temporary copy's
-// name and bytes, the partial file's name whatever the version holds, and progress snapshots.
+// name and bytes, and the partial file's name whatever the version holds.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
 #include "updater/PackageFiles.h"
-#include "updater/ProgressSnapshot.h"
 #include "updater/UpdateManifest.h"
 
 namespace {
@@ -35,7 +34,6 @@ TEST(UpdateManifest, SizeTextNameAndBytesOfTheCopy) {
 
 TEST(PackageFiles, ThePartialFileStaysInTheFolderWhateverTheVersion) {
   const std::wstring package = L"D:\\凯途网络\\qvinstaller.exe";
-  EXPECT_EQ(PartPath(package, L"1.0.3", kRestartSuffix), L"D:\\凯途网络\\qvinstaller_1.0.3.tmptmp");
   // Cut before the last "." of the file name, not of the path.
   EXPECT_EQ(PartPath(L"D:\\a.b\\pkg", L"2", kPartSuffix), L"D:\\a.b\\pkg_2.tmp");
   for (const std::wstring& version :
@@ -56,21 +54,6 @@ TEST(PackageFiles, ThePartialFileStaysInTheFolderWhateverTheVersion) {
     EXPECT_EQ(FileNameVersion(std::wstring(kMaxVersionChars - 1, L'v') + pair),
               std::wstring(kMaxVersionChars - 1, L'v'));
   }
-  EXPECT_FALSE(HasExtension(L"D:\\x\\qvinstaller_1.2.tmptmp", kPartSuffix));
-}
-
-// Snapshots stored faster than the window handles its messages collapse into the newest, and
-// taking one leaves nothing for the messages posted for the older ones.
-TEST(ProgressSnapshot, TheNewestOnlyAndOnce) {
-  ProtoValue progress;
-  progress_snapshot::Store(progress, 1000, 100, 10);
-  progress_snapshot::Store(progress, 5000000000LL, 4999999999LL, 30);
-  progress_snapshot::Progress taken;
-  ASSERT_TRUE(progress_snapshot::Take(progress, &taken));
-  EXPECT_EQ(taken.total, 5000000000LL);
-  EXPECT_EQ(taken.complete, 4999999999LL);
-  EXPECT_EQ(taken.speed, 30);
-  EXPECT_FALSE(progress_snapshot::Take(progress, &taken));
 }
 
 }  // namespace
