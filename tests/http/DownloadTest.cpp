@@ -1,21 +1,24 @@
 // File downloads end to end under Wine: the real download family, real partial files, the
-// fault-injecting test server and, for the DNS step, the fake DNS server. The downloads of a
-// test run side by side, so that each wait for the retry timer serves them all.
+// fault-injecting test server and, for the DNS step and its resolver, the fake DNS server.
+// The downloads of a test run side by side, so that each wait for the retry timer serves
+// them all.
 #include "http/HttpDownloadFile.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/EngineFixture.h"
 #include "http/HttpMgr.h"
 #include "support/TestDnsServer.h"
 
-using engine_test::Pattern;
 using testing_support::FaultRule;
+using testing_support::DnsScript;
 using testing_support::LoggedRequest;
+using testing_support::ScopedSocket;
 using testing_support::Utf8ToWide;
 using testing_support::WriteBinaryFile;
 
@@ -117,7 +120,7 @@ class Downloads : public engine_test::EngineTest {
 // Partial files, answers of every kind and backup addresses. A web page where the file is
 // expected (a captive portal's, a proxy's) is a network failure, HTTP status 511, known by
 // its type or by its markup, also when it drips in byte by byte; none of it reaches the
-// partial file, nor costs it the bytes it holds. An https address needs a certificate the
+// partial file, nor costs it the bytes it holds. An https server must show a certificate the
 // machine trusts.
 TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   const std::string first = package_.substr(0, 40000), half = package_.substr(0, 50000);
@@ -132,9 +135,8 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   Add("moved");
   AddRule(FaultRule("/moved.bin").Times(1).Redirect(1));
   AddRule(FaultRule("/moved.bin").NoLength());
-  // A partial file that cannot be continued is emptied: too large, or of no known size.
-  Add("large", Pattern(150000, 9));
-  Add("unknown", Pattern(40000, 9)).expected = 0;
+  // A partial file larger than the package cannot be continued: it is emptied first.
+  Add("large", std::string(150000, 'L'));
   // Ended at its start, and reported once: it left the scheduler, which never offers it
   // again.
   Job& complete = Add("complete", package_);
@@ -160,12 +162,9 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   Add("typeless", "", 4, 511);
   Add("dripping", "", 4, 511);
   Add("kept", first, 4, 511);
-  // A portal in front of one host only: the backup address gets past it.
-  AddRule(FaultRule("/backup.bin").Html());
-  Add("backup").backups = Url("large");
   // Bytes held back while they cannot tell yet are written in their place: a file that
   // opens with blanks arrives whole, byte by byte, or when the server ignores the range.
-  const std::string odd = "\r\n  \tMZ" + Pattern(13, 4);
+  const std::string odd = "\r\n  \tMZ, then the package's bytes";
   AddRule(FaultRule("/odd.bin").Drip(10));
   AddRule(FaultRule("/oddagain.bin").IgnoreRange());
   for (Job* job : {&Add("odd"), &Add("oddagain", "\r\n  \tMZxyz")}) {
@@ -173,10 +172,8 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
     job->expected = odd.size();
     job->wantFile = odd;
   }
-  testing_support::TestHttpServer secure, rogue;
-  ASSERT_TRUE(StartTls(secure, testing_support::TrustedLocalhost()));
+  testing_support::TestHttpServer rogue;
   ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
-  Add("secure", half).address = secure.WideUrl("/secure.bin");
   Job& untrusted = Add("untrusted", half, 5, CURLE_PEER_FAILED_VERIFICATION);
   untrusted.address = rogue.WideUrl("/untrusted.bin");
   StartAll();
@@ -187,8 +184,7 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   ASSERT_NO_FATAL_FAILURE(FinishAll());
 
   EXPECT_EQ(Ranges("short"), (Strings{"", "bytes=30000-"}));
-  EXPECT_EQ(Ranges("unknown"), Strings{""});
-  EXPECT_EQ(Ranges("large"), (Strings{"", ""}));  // its own, and the backup's
+  EXPECT_EQ(Ranges("large"), Strings{""});
   EXPECT_EQ(complete.started.size(), 1u);
   EXPECT_TRUE(Ranges("complete").empty());
   // The backup address three times, and three more in the DNS step's pass.
@@ -205,9 +201,7 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   }
   EXPECT_EQ(Ranges("portal"), (Strings{"", ""}));
   EXPECT_TRUE(portal.progress.empty());
-  EXPECT_EQ(Ranges("backup").size(), 1u);
   EXPECT_EQ(server_.RequestsFor("/oddagain.bin").back().status, 200);
-  EXPECT_EQ(secure.RequestsFor("/secure.bin").at(0).range, "bytes=50000-");
   for (const std::wstring& url : untrusted.started) EXPECT_EQ(url.compare(0, 8, L"https://"), 0);
   EXPECT_TRUE(rogue.Requests().empty()) << "a request reached the untrusted server";
   // One start for the address, one more for the DNS step's pass.
@@ -225,7 +219,6 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
 TEST_F(Downloads, TheDnsStep) {
   testing_support::TestDnsServer dns;
   ASSERT_TRUE(dns.Start()) << dns.error();
-  using testing_support::DnsScript;
   ASSERT_TRUE(dns.Answer(DnsScript("localhost").A("127.0.0.1").A("127.0.0.2")));
   ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.1").DelayMs(1000).A("127.0.0.1")));
   ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.3").DelayMs(300).A("127.0.0.1")));
@@ -242,7 +235,7 @@ TEST_F(Downloads, TheDnsStep) {
   // Destroyed once its resolver's answer, 300 ms late, waits in the queue: no message is
   // pumped meanwhile.
   ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return destroyed.resolving(); }));
-  ::Sleep(1500);
+  ::Sleep(800);
   jobs_.pop_back();
   ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return stopped.resolving(); }));
   stopped.Stop();
@@ -261,6 +254,106 @@ TEST_F(Downloads, TheDnsStep) {
   EXPECT_EQ(asked[3].Header("Host"), "localhost:" + port);
   EXPECT_EQ(stopped.started.size(), 3u);
   EXPECT_EQ(dns.Queries().size(), 3u);
+}
+
+// One lookup of the resolver and its report: its addresses, or "-1" when no server answered.
+struct Lookup {
+  CDNSThread resolver;
+  std::string want;
+  std::string got;
+};
+
+// The resolver on its own, its lookups side by side so that the time each server is given
+// passes once for all of them; each reports once, on this thread.
+TEST_F(Downloads, TheResolversAnswersFailuresAndForgeries) {
+  testing_support::TestDnsServer dns;
+  ASSERT_TRUE(dns.Start()) << dns.error();
+  std::deque<Lookup> lookups;
+  auto add = [&lookups](const std::string& host, const std::string& want,
+                        const std::string& servers) {
+    Lookup& lookup = lookups.emplace_back();
+    lookup.resolver.host = host;
+    lookup.resolver.SetServers(servers);
+    lookup.resolver.context = &lookup;
+    // The elapsed time on the server that answered, within its wait, then the addresses.
+    lookup.resolver.callback = [](int elapsed, void* context, const std::string&,
+                                  const std::string& addresses) {
+      const bool inTime = elapsed >= 0 && elapsed < static_cast<int>(CDNSThread::kAnswerWaitMs);
+      static_cast<Lookup*>(context)->got +=
+          (elapsed == -1 ? "-1" : inTime ? "" : "late ") + addresses + "|";
+    };
+    lookup.want = want + "|";
+  };
+  const std::string one = dns.Address(), two = one + ";" + one;
+  ASSERT_TRUE(dns.Answer(DnsScript("cdn.test").Cname("edge.example").A("10.0.0.7").A("1.2.3.255")));
+  add("cdn.test", "10.0.0.7;1.2.3.255", one);
+  // Copies with another identifier are someone else's answers: the wait goes on for ours.
+  ASSERT_TRUE(dns.Answer(DnsScript("wrongid.test").WrongIdFirst(3).A("10.0.0.7")));
+  add("wrongid.test", "10.0.0.7", one);
+  // A truncated answer, an error code, no records, an answer that cannot be parsed: that
+  // server has failed, and the next one is asked; so is it after a port where nobody listens
+  // (the system reports it on the next read). A silent server is given up.
+  const DnsScript failures[] = {
+      DnsScript("truncated.test").Times(1).Truncated().A("10.6.6.6"),
+      DnsScript("rcode.test").Times(1).Rcode(2),
+      DnsScript("empty.test").Times(1),
+      DnsScript("bad.test").Times(1).RawReply("00008180000100010000000002646c0000010001c0ff"),
+  };
+  for (const DnsScript& failure : failures) ASSERT_TRUE(dns.Answer(failure));
+  for (const char* host : {"truncated.test", "rcode.test", "empty.test", "bad.test"}) {
+    ASSERT_TRUE(dns.Answer(DnsScript(host).A("10.0.0.7")));
+    add(host, "10.0.0.7", two);
+  }
+  ASSERT_TRUE(dns.Answer(DnsScript("closed.test").A("10.0.0.7")));
+  uint16_t closed = 0;
+  { ScopedSocket gone = testing_support::BindLoopback(SOCK_DGRAM, &closed); }
+  add("closed.test", "10.0.0.7", "127.0.0.1:" + std::to_string(closed) + ";" + one);
+  ASSERT_TRUE(dns.Answer(DnsScript("silent.test").Silent()));
+  add("silent.test", "-1", one);
+  // Names that do not fit a query, and a list without a usable server, ask nobody.
+  std::string tooLong;  // six labels of 50: 307 bytes encoded, the limit is 255
+  for (int i = 0; i < 6; ++i) tooLong += std::string(50, 'a') + ".";
+  for (const std::string& host : {std::string(".."), std::string(64, 'a') + ".test", tooLong}) {
+    add(host, "-1", one);
+  }
+  add("cdn.test", "-1", "not-an-address; ;");
+  // The answer must come from the server that was asked: a forged one from another port of
+  // the same machine, even with the right identifier, is ignored.
+  uint16_t port = 0, forgerPort = 0;
+  ScopedSocket asked = testing_support::BindLoopback(SOCK_DGRAM, &port);
+  ScopedSocket forger = testing_support::BindLoopback(SOCK_DGRAM, &forgerPort);
+  const DWORD limitMs = 20000;
+  ::setsockopt(asked.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs),
+               sizeof(limitMs));
+  std::thread fake([&] {
+    char query[512];
+    sockaddr_in client = {};
+    int clientSize = sizeof(client);
+    const int size = ::recvfrom(asked.get(), query, sizeof(query), 0,
+                                reinterpret_cast<sockaddr*>(&client), &clientSize);
+    for (const SOCKET from : {forger.get(), asked.get()}) {
+      // The query as its answer, with one A record: 10.0.0.66 forged, 10.0.0.7 asked.
+      std::string reply = std::string(query, size > 12 ? size : 0) + "\xc0\x0c" +
+                          std::string("\0\x01\0\x01\0\0\0\x3c\0\x04\x0a\0\0", 13) +
+                          (from == asked.get() ? "\x07" : "\x42");
+      reply.replace(2, 6, std::string("\x81\x80\0\x01\0\x01", 6));
+      ::sendto(from, reply.data(), static_cast<int>(reply.size()), 0,
+               reinterpret_cast<sockaddr*>(&client), clientSize);
+      ::Sleep(200);
+    }
+  });
+  add("forged.test", "10.0.0.7", "127.0.0.1:" + std::to_string(port));
+  for (Lookup& lookup : lookups) ASSERT_TRUE(lookup.resolver.StartThread());
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+    for (Lookup& lookup : lookups) {
+      if (lookup.got.empty() || lookup.resolver.IsRunning()) return false;
+    }
+    return true;
+  }));
+  fake.join();
+  testing_support::PumpMessagesFor(50);
+  for (const Lookup& lookup : lookups) EXPECT_EQ(lookup.got, lookup.want) << lookup.resolver.host;
+  EXPECT_EQ(dns.Queries().size(), 2u + 2 * 4 + 1 + 1);
 }
 
 }  // namespace

@@ -30,13 +30,6 @@
 
 namespace engine_test {
 
-// Bytes that differ from one position to the next, so a misplaced byte shows.
-inline std::string Pattern(size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xFF);
-  return bytes;
-}
-
 // A port on 127.0.0.1 where nothing listens: the kernel's pick, let go again.
 inline uint16_t ClosedPort() {
   uint16_t port = 0;
@@ -85,7 +78,8 @@ class EngineTest : public testing::Test {
     config.flags = LoggerConfig::kTimeStamp | LoggerConfig::kProcessId | LoggerConfig::kThreadId;
     config.appendNewline = true;
     ASSERT_TRUE(FileLogger::Instance().Open(logFile_, config));
-    package_ = Pattern(kPackageSize, 0);
+    // Bytes that differ from one position to the next, so that a misplaced byte shows.
+    for (size_t i = 0; i < kPackageSize; ++i) package_ += static_cast<char>(i * 131 + i / 251);
     ASSERT_TRUE(testing_support::WriteBinaryFile(root_ / L"pkg.bin", package_));
     ASSERT_TRUE(server_.Start(root_.path())) << server_.error();
   }

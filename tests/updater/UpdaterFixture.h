@@ -37,9 +37,10 @@ class UpdateRun : public IGameEventListener {
     digest = manifestDigest;
     Note(L"manifest " + std::to_wstring(type) + L" " + std::to_wstring(code) + L" " + version);
   }
-  // Over: the module is gone, its download ended, or its manifest step failed.
+  // Over: the module is gone or stopped, its download ended, or its manifest step failed.
   bool Ended() const {
-    return !module || (!reports.empty() && reports.back().compare(0, 13, L"manifest 0 0 ") != 0);
+    return !module || !module->helperWindow() ||
+           (!reports.empty() && reports.back().compare(0, 13, L"manifest 0 0 ") != 0);
   }
   std::wstring operator/(const std::wstring& name) const { return folder / name; }
   std::vector<std::wstring> Files() const {

@@ -30,7 +30,18 @@ win::ScopedHandle Hold(const std::wstring& path) {
 
 using UpdaterModule = updater_test::UpdaterTest;
 
-TEST_F(UpdaterModule, ManifestsPackagesAndTheirFailures) {
+// Manifests from the first address that answers, packages, the failures that have to be
+// reported, and starts and stops as the dialog makes them.
+TEST_F(UpdaterModule, EveryOutcomeAndTheDialogsStartsAndStops) {
+  // With the command family down the fetch cannot start: that is reported, and the next
+  // address tried, not left hanging.
+  CHttpEngine::ShutdownCommandFamily();
+  UpdateRun& refused = Add({Manifest("refused"), Manifest("refused")});
+  EXPECT_FALSE(refused.module->Start());
+  ASSERT_TRUE(FinishAll());
+  EXPECT_EQ(refused.module->nextUrlIndex, 2);
+  ASSERT_TRUE(CHttpEngine::StartCommandFamily());
+
   const std::string first = package_.substr(0, 40000);
   std::vector<win::ScopedHandle> held;
   // The first address fails three times, the second answers; the package replaces one of
@@ -72,11 +83,31 @@ TEST_F(UpdaterModule, ManifestsPackagesAndTheirFailures) {
   destroyed.then = [&destroyed] {
     if (!destroyed.progress.empty()) destroyed.module.reset();
   };
+  // The dialog's retry starts a module again from its first address; a module past its last
+  // address, with a download under way, or stopped, starts nothing; after Stop nothing more
+  // is reported.
+  UpdateRun& retried = Add({Manifest("retried"), Manifest("retried")});
+  AddRule(FaultRule("/retried.txt").Times(2).Status(503));
+  UpdateRun& stopped = Add({Manifest("stopped")});
+  AddRule(FaultRule("/stopped.bin").Drip(20000));
   for (const auto& handle : held) ASSERT_TRUE(handle.valid());
-  for (UpdateRun& run : runs_) ASSERT_TRUE(run.module->Start());
+  for (size_t i = 1; i < runs_.size(); ++i) ASSERT_TRUE(runs_[i].module->Start());
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+    return retried.Ended() && !stopped.progress.empty() && stopped.progress.back() > 0;
+  }));
+  EXPECT_FALSE(retried.module->Start()) << "past the last address";
+  retried.module->nextUrlIndex = 0;
+  ASSERT_TRUE(retried.module->Start());
+  stopped.module->nextUrlIndex = 0;
+  EXPECT_FALSE(stopped.module->Start()) << "a download is under way";
+  stopped.module->Stop();
+  EXPECT_FALSE(stopped.module->Start());
+  const size_t stoppedReports = stopped.reports.size() + stopped.progress.size();
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return retried.reports.size() == 3; }));
   ASSERT_TRUE(FinishAll());
-  testing_support::PumpMessagesFor(600);
+  testing_support::PumpMessagesFor(1200);
 
+  EXPECT_EQ(refused.reports, Texts{L"manifest 3 2102 "});
   EXPECT_EQ(fallback.reports, kInstalled);
   EXPECT_EQ(fallback.digest, testing_support::Utf8ToWide(digest_));
   EXPECT_EQ(server_.RequestsFor("/broken.txt").size(), 3u);
@@ -85,10 +116,10 @@ TEST_F(UpdaterModule, ManifestsPackagesAndTheirFailures) {
   EXPECT_TRUE(ReadBinaryFile(fallback / L"qvinstaller.exe") == package_);
   EXPECT_EQ(portal.reports, Texts{L"manifest 4 511 "});
   EXPECT_EQ(server_.RequestsFor("/portal.txt").size(), 2u);
-  EXPECT_EQ(empty.reports, Texts{L"manifest 3 2101 "});
-  EXPECT_EQ(nofolder.reports, Texts{L"manifest 1 3 "});
   EXPECT_TRUE(portal.Files().empty());
+  EXPECT_EQ(empty.reports, Texts{L"manifest 3 2101 "});
   EXPECT_TRUE(empty.Files().empty());
+  EXPECT_EQ(nofolder.reports, Texts{L"manifest 1 3 "});
   EXPECT_EQ(page.reports, (Texts{L"manifest 0 0 1.0.3", L"finished 4 511 安装失败"}));
   EXPECT_EQ(page.Files(), Texts{L"qvinstaller_1.0.3.tmp"});
   EXPECT_TRUE(ReadBinaryFile(page / L"qvinstaller_1.0.3.tmp") == first);
@@ -104,45 +135,8 @@ TEST_F(UpdaterModule, ManifestsPackagesAndTheirFailures) {
   EXPECT_EQ(hostile.Files(), Texts{L"qvinstaller.exe"});
   EXPECT_EQ(destroyed.reports, Texts{L"manifest 0 0 1.0.3"});
   EXPECT_EQ(destroyed.progress.size(), 1u);
-}
-
-// The dialog's retry starts the module again from its first address; a module past its last
-// address, with a download under way, or stopped, starts nothing; after Stop nothing more is
-// reported. With the command family down the fetch cannot start: that is reported, and the
-// next address tried, not left hanging.
-TEST_F(UpdaterModule, StartsStopsAndARefusingEngine) {
-  CHttpEngine::ShutdownCommandFamily();
-  UpdateRun& refused = Add({Manifest("refused"), Manifest("refused")});
-  EXPECT_FALSE(refused.module->Start());
-  ASSERT_TRUE(FinishAll());
-  EXPECT_EQ(refused.reports, Texts{L"manifest 3 2102 "});
-  EXPECT_EQ(refused.module->nextUrlIndex, 2);
-  runs_.clear();
-  ASSERT_TRUE(CHttpEngine::StartCommandFamily());
-
-  UpdateRun& retried = Add({Manifest("retried"), Manifest("retried")});
-  AddRule(FaultRule("/retried.txt").Times(2).Status(503));
-  UpdateRun& stopped = Add({Manifest("stopped")});
-  AddRule(FaultRule("/stopped.bin").Drip(20000));
-  ASSERT_TRUE(retried.module->Start());
-  ASSERT_TRUE(stopped.module->Start());
-  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
-    return retried.Ended() && !stopped.progress.empty() && stopped.progress.back() > 0;
-  }));
-  EXPECT_EQ(retried.reports, Texts{L"manifest 4 503 "});
-  EXPECT_FALSE(retried.module->Start()) << "past the last address";
-  retried.module->nextUrlIndex = 0;
-  ASSERT_TRUE(retried.module->Start());
-  stopped.module->nextUrlIndex = 0;
-  EXPECT_FALSE(stopped.module->Start()) << "a download is under way";
-  stopped.module->Stop();
-  EXPECT_EQ(stopped.module->helperWindow(), nullptr);
-  EXPECT_FALSE(stopped.module->Start());
-  const size_t reports = stopped.reports.size() + stopped.progress.size();
-  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return retried.reports.size() == 3; }));
-  testing_support::PumpMessagesFor(1200);
   EXPECT_EQ(retried.reports, (Texts{L"manifest 4 503 ", L"manifest 0 0 1.0.3", L"finished 0 0"}));
-  EXPECT_EQ(stopped.reports.size() + stopped.progress.size(), reports);
+  EXPECT_EQ(stopped.reports.size() + stopped.progress.size(), stoppedReports);
   EXPECT_EQ(server_.RequestsFor("/stopped.txt").size(), 1u);
   EXPECT_GT(testing_support::FileSizeOf(stopped / L"qvinstaller_1.0.3.tmp"), 0);
   EXPECT_FALSE(testing_support::FileExists(stopped / L"qvinstaller.exe"));
