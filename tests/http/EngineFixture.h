@@ -1,11 +1,10 @@
-// Shared fixture of the engine's Windows tests: the command and download families and the
-// scheduler timer as start-up brings them up, the main-thread task window, a support log of
-// the run, and the test HTTP server on a folder holding "/pkg.bin" of known bytes.
+// Shared fixture of the engine's Windows tests: the command and download families and their
+// timer as start-up brings them up, the main-thread task window, a support log of the run,
+// and the test HTTP server on a folder holding "/pkg.bin" of known bytes.
 //
-// Contract: used on the test's thread, which plays the user-interface thread: tests pump its
-// messages (testing_support::PumpMessagesUntil) so that notifications and the timer run.
-// TearDown brings the engine down as shut-down does and checks that no transfer object
-// outlived the test. Helpers report failure through gtest; none throws.
+// Contract: the test's thread plays the user-interface thread and pumps its messages so that
+// notifications and the timer run. TearDown brings the engine down as shut-down does and
+// checks that no transfer object outlived the test. Helpers report through gtest.
 #pragma once
 
 #include <winsock2.h>

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/CommonUtils.h"
-#include "support/ProcessRunner.h"
 
 using testing_support::FaultRule;
 using testing_support::ReadBinaryFile;
@@ -68,12 +67,6 @@ TEST_F(UpdaterModule, EveryOutcomeAndTheDialogsStartsAndStops) {
   UpdateRun& blocked = Add({Manifest("blocked")});
   held.push_back(Hold(blocked / L"qvinstaller_1.0.3.tmp"));
   held.push_back(Hold(blocked / L"qvinstaller_1.0.3.tmptmp"));
-  // A package of an earlier attempt that still runs is ended, then replaced.
-  UpdateRun& running = Add({Manifest("running")});
-  ASSERT_TRUE(::CopyFileW(testing_support::WindowsPathOfBuildFile(KELTO_RUNNING_PACKAGE_EXE).c_str(),
-                          (running / L"qvinstaller.exe").c_str(), FALSE));
-  testing_support::RunningProcess process(testing_support::Quoted(running / L"qvinstaller.exe"));
-  ASSERT_TRUE(process.IsRunning());
   // Whatever the version holds, the partial file lies in the download folder.
   UpdateRun& hostile = Add({Manifest("hostile", "..\\..\\x:y*")});
   // The listener may destroy the module from inside its report; the progress it is handed
@@ -127,9 +120,6 @@ TEST_F(UpdaterModule, EveryOutcomeAndTheDialogsStartsAndStops) {
   EXPECT_EQ(shared.module->partFile(), shared / L"qvinstaller_1.0.3.tmptmp");
   EXPECT_EQ(blocked.reports, (Texts{L"manifest 0 0 1.0.3", L"finished 1 32 安装失败"}));
   EXPECT_TRUE(server_.RequestsFor("/blocked.bin").empty());
-  EXPECT_EQ(running.reports, kInstalled);
-  EXPECT_TRUE(process.Wait(5000));
-  EXPECT_TRUE(ReadBinaryFile(running / L"qvinstaller.exe") == package_);
   EXPECT_EQ(hostile.reports, (Texts{L"manifest 0 0 ..\\..\\x:y*", L"finished 0 0"}));
   EXPECT_EQ(ParentDir(hostile.module->partFile()), hostile.folder.path());
   EXPECT_EQ(hostile.Files(), Texts{L"qvinstaller.exe"});
