@@ -1,7 +1,6 @@
-// File downloads end to end under Wine: the real download family, real partial files, the
-// fault-injecting test server and, for the DNS step and its resolver, the fake DNS server.
-// The downloads of a test run side by side, so that each wait for the retry timer serves
-// them all.
+// File downloads end to end under Wine: the download family, real partial files, the test
+// server and, for the DNS step and its resolver, the fake DNS server. The downloads of a test
+// run side by side, so that each wait for the retry timer serves them all.
 #include "http/HttpDownloadFile.h"
 
 #include <gtest/gtest.h>

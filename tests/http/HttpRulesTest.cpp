@@ -1,7 +1,6 @@
 // The engine's platform-free rules where a plain reading goes wrong: hosts of download
 // addresses, Content-Length, 64-bit offsets, header names, error page excerpts, the memory a
-// command's answer may take, and the player's proxy settings; and the resolver's servers of
-// this build.
+// command's answer may take, the player's proxy settings; the resolver's servers of this build.
 #include <gtest/gtest.h>
 
 #include <string>
