@@ -4,92 +4,56 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
-#include "support/FaultRule.h"
 #include "support/ProcessRunner.h"
-#include "support/TestFiles.h"
 
 using testing_support::FaultRule;
-using testing_support::ProcessResult;
-using testing_support::Quoted;
 
 namespace {
 
-class UpdateCheckTool : public updater_test::UpdaterTest {
- protected:
-  // Runs the tool for the download folder with the given manifest addresses.
-  ProcessResult Check(const std::vector<std::wstring>& addresses) {
-    std::wstring line = Quoted(testing_support::WindowsPathOfBuildFile(KELTO_UPDATE_CHECK_EXE)) +
-                        L" " + Quoted(dl_.path());
-    for (const std::wstring& address : addresses) line += L" " + address;
-    return Run(line);
-  }
+using UpdateCheckTool = updater_test::UpdaterTest;
 
-  // Runs the command line; the output's lines end in "\r\n" on Windows, read here as "\n".
-  ProcessResult Run(const std::wstring& line) {
-    ProcessResult result = testing_support::RunProcessWithOutput(line, 60000);
-    EXPECT_TRUE(result.started);
-    EXPECT_FALSE(result.timedOut) << result.output;
-    std::string lines;
-    for (char c : result.output) {
-      if (c != '\r') lines += c;
+TEST_F(UpdateCheckTool, PrintsEachReportAndEndsWithTheOutcomesCode) {
+  testing_support::TempFolder dl(L"dl");
+  for (const auto& manifest : {std::make_pair(L"wrong.txt", "/pkg.bin\r\nMd5=0000"),
+                               std::make_pair(L"gone.txt", "/gone.bin")}) {
+    ASSERT_TRUE(testing_support::WriteBinaryFile(
+        root_ / manifest.first, "[Install]\r\nUrl=" + server_.Url(manifest.second) + "\r\n"));
+  }
+  AddRule(FaultRule("/busy.txt").Status(503));
+  const std::wstring folder = L" " + testing_support::Quoted(dl.path()) + L" ";
+  const struct {
+    std::wstring arguments;
+    DWORD code;
+    std::vector<std::string> output;  // pieces, in the order printed
+  } runs[] = {
+      {folder + server_.WideUrl("/busy.txt") + L" " + Manifest("pkg"), 0,
+       {"manifest address: " + server_.Url("/busy.txt") + "\n",
+        "manifest: type 0 code 0 version \"1.0.3\" md5 \"" + digest_ + "\"\n", "progress: ",
+        "of 97.66KB", "finished: type 0 code 0\n", "md5: match"}},
+      {L"", 1, {"usage: KeltoUpdateCheck.exe <download folder> [manifest address ...]"}},
+      {folder + server_.WideUrl("/none.txt"), 2, {"manifest: type 4 code 404 version \"\""}},
+      {folder + server_.WideUrl("/gone.txt"), 3, {"finished: type 4 code 404 安装失败\n"}},
+      {folder + server_.WideUrl("/wrong.txt"), 4, {"md5: MISMATCH (package " + digest_}},
+  };
+  for (const auto& run : runs) {
+    const testing_support::ProcessResult result = testing_support::RunProcessWithOutput(
+        testing_support::Quoted(testing_support::WindowsPathOfBuildFile(KELTO_UPDATE_CHECK_EXE)) +
+            run.arguments,
+        60000);
+    std::string out = result.output;
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+    EXPECT_EQ(result.exitCode, run.code) << out;
+    size_t at = 0;
+    for (const std::string& piece : run.output) {
+      at = out.find(piece, at);
+      ASSERT_NE(at, std::string::npos) << piece << " is missing from:\n" << out;
     }
-    result.output = lines;
-    return result;
   }
-};
-
-// Position of `text` in `output`, failing the test when it is missing.
-size_t Find(const std::string& output, const std::string& text) {
-  const size_t at = output.find(text);
-  EXPECT_NE(at, std::string::npos) << "\"" << text << "\" is missing from:\n" << output;
-  return at;
-}
-
-TEST_F(UpdateCheckTool, PrintsEachReportAndEndsWith0WhenThePackageIsInPlace) {
-  ASSERT_TRUE(AddRule(FaultRule("/primary.txt").Status(503)));
-  const ProcessResult run = Check({server_.WideUrl("/primary.txt"), manifestUrl_});
-  EXPECT_EQ(run.exitCode, 0u) << run.output;
-  const std::string& out = run.output;
-  const size_t manifest =
-      Find(out, "manifest: type 0 code 0 version \"1.0.3\" md5 \"" + digest_ + "\"\n");
-  const size_t progress = Find(out, "progress: ");
-  Find(out, "of 97.66KB");  // 100000 bytes
-  const size_t finished = Find(out, "finished: type 0 code 0\n");
-  Find(out, "md5: match");
-  Find(out, "manifest address: " + server_.Url("/primary.txt") + "\n");
-  EXPECT_LT(manifest, progress);
-  EXPECT_LT(progress, finished);
-  EXPECT_TRUE(testing_support::ReadBinaryFile(PackageFile()) == package_);
-}
-
-TEST_F(UpdateCheckTool, NoManifestEndsWith2) {
-  const ProcessResult run = Check({server_.WideUrl("/none.txt"), server_.WideUrl("/none.txt")});
-  EXPECT_EQ(run.exitCode, 2u) << run.output;
-  Find(run.output, "manifest: type 4 code 404 version \"\" md5 \"\"\n");
-  EXPECT_EQ(run.output.find("finished:"), std::string::npos);
-}
-
-TEST_F(UpdateCheckTool, AFailedDownloadEndsWith3) {
-  const ProcessResult run = Check({Serve(L"gone.txt", Manifest("/gone.bin"))});
-  EXPECT_EQ(run.exitCode, 3u) << run.output;
-  Find(run.output, "finished: type 4 code 404 安装失败\n");
-}
-
-TEST_F(UpdateCheckTool, APackageThatDoesNotMatchItsDigestEndsWith4) {
-  std::string manifest = Manifest();
-  manifest.replace(manifest.find(digest_), digest_.size(), std::string(32, '0'));
-  const ProcessResult run = Check({Serve(L"wrong-md5.txt", manifest)});
-  EXPECT_EQ(run.exitCode, 4u) << run.output;
-  Find(run.output, "md5: MISMATCH (package " + digest_ + ", manifest " + std::string(32, '0') + ")");
-}
-
-TEST_F(UpdateCheckTool, WithoutAFolderItShowsHowToUseIt) {
-  const ProcessResult run =
-      Run(Quoted(testing_support::WindowsPathOfBuildFile(KELTO_UPDATE_CHECK_EXE)));
-  EXPECT_EQ(run.exitCode, 1u);
-  Find(run.output, "usage: KeltoUpdateCheck.exe <download folder> [manifest address ...]");
+  EXPECT_TRUE(testing_support::ReadBinaryFile(dl / L"qvinstaller.exe") == package_);
 }
 
 }  // namespace

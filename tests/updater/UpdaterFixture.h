@@ -1,97 +1,118 @@
-// Shared fixture of the update module's Windows tests: the engine as start-up brings it up,
-// the test HTTP server with the package "/pkg.bin" and its manifests, a download folder, and a
-// listener that records every report the module makes.
+// Shared fixture of the update module's tests under Wine and of the update check tool's: the
+// engine and the test server as EngineFixture.h brings them up, manifests naming copies of
+// the package there, and update modules that each download into a folder of their own.
 //
-// Contract: used on the test's thread, which plays the user-interface thread: tests pump its
-// messages (PumpMessagesUntil) so that the engine's notifications, its timer and the module's
-// window messages run. A module made by NewUpdater must be gone before TearDown, which
-// checks that no transfer object outlived the test.
+// Contract: the test's thread plays the user-interface thread and pumps its messages. The
+// modules go before the engine in TearDown. Helpers report failure through gtest.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "http/EngineFixture.h"
-#include "support/FaultRule.h"
+#include "runtime/MD5.h"
 #include "updater/IGameEventListener.h"
 #include "updater/Updater.h"
 
 namespace updater_test {
 
-struct Report {
-  enum Kind { kManifest, kProgress, kFinished };
-  Kind kind = kManifest;
-  int type = 0;
-  int code = 0;
-  std::wstring text;    // manifest: the version ("info"); finished: the text
-  std::wstring digest;  // manifest only
-  int64_t total = 0;
-  int64_t completed = 0;
-  int64_t speed = 0;
-};
-
-class RecordingListener : public IGameEventListener {
+// One module's run: its download folder and its reports, as texts:
+// "manifest <type> <code> <version>", "finished <type> <code>[ <text>]".
+class UpdateRun : public IGameEventListener {
  public:
-  void OnDownloadProgress(int64_t total, int64_t completed, int64_t speed) override;
-  void OnDownloadFinished(int kind, int code, const std::wstring& text) override;
-  void OnDownloadAborted(int kind, int code) override { ++aborted; }
-  void OnManifestResult(int kind, int code, const std::wstring& info,
-                        const std::wstring& digest) override;
+  void OnDownloadProgress(int64_t, int64_t completed, int64_t) override {
+    progress.push_back(completed);
+    if (then) then();
+  }
+  void OnDownloadFinished(int type, int code, const std::wstring& text) override {
+    Note(L"finished " + std::to_wstring(type) + L" " + std::to_wstring(code) +
+         (text.empty() ? L"" : L" " + text));
+  }
+  void OnDownloadAborted(int, int) override {}
+  void OnManifestResult(int type, int code, const std::wstring& version,
+                        const std::wstring& manifestDigest) override {
+    digest = manifestDigest;
+    Note(L"manifest " + std::to_wstring(type) + L" " + std::to_wstring(code) + L" " + version);
+  }
+  // Over: the module is gone or stopped, its download ended, or its manifest step failed.
+  bool Ended() const {
+    return !module || !module->helperWindow() ||
+           (!reports.empty() && reports.back().compare(0, 13, L"manifest 0 0 ") != 0);
+  }
+  std::wstring operator/(const std::wstring& name) const { return folder / name; }
+  std::vector<std::wstring> Files() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder / L"*").c_str(), &data);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &data)) {
+      if (data.cFileName[0] != L'.') names.push_back(data.cFileName);
+    }
+    if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
+    return names;
+  }
 
-  size_t Count(Report::Kind kind) const;
-  // The last report of `kind`; a report of kind kManifest with type -1 when there is none.
-  Report Last(Report::Kind kind) const;
-  // Whether the run is over: a finished report, or a manifest report of a failure.
-  bool Ended() const;
-
-  std::vector<Report> reports;
-  int aborted = 0;
-  // Runs after each report has been recorded (a test may stop or destroy the module here).
-  std::function<void(const Report&)> then;
+  testing_support::TempFolder folder{L"dl"};
+  std::unique_ptr<Updater> module;
+  std::vector<std::wstring> reports;
+  std::vector<int64_t> progress;  // the completed bytes of each progress report
+  std::wstring digest;
+  std::function<void()> then;  // after each report (it may destroy the module)
 
  private:
-  void Add(const Report& report);
+  void Note(const std::wstring& report) {
+    reports.push_back(report);
+    if (then) then();
+  }
 };
 
 class UpdaterTest : public engine_test::EngineTest {
  protected:
-  static constexpr const wchar_t* kVersion = L"1.0.3";
+  void SetUp() override {
+    EngineTest::SetUp();
+    MD5 md5;
+    md5.update(package_.data(), package_.size());
+    md5.finalize();
+    digest_ = md5.hex_digest();
+  }
+  void TearDown() override {
+    runs_.clear();
+    EngineTest::TearDown();
+  }
 
-  void SetUp() override;
+  // Serves "/<name>.txt", a manifest naming "/<name>.bin", a copy of the package; returns its
+  // address.
+  std::wstring Manifest(const std::string& name, const std::string& version = "1.0.3") {
+    const std::wstring file = root_ / testing_support::Utf8ToWide(name);
+    EXPECT_TRUE(testing_support::WriteBinaryFile(file + L".bin", package_));
+    EXPECT_TRUE(testing_support::WriteBinaryFile(
+        file + L".txt", "[Install]\r\nUrl=" + server_.Url("/" + name + ".bin") +
+                            "\r\nSize=100000\r\nMd5=" + digest_ + "\r\nVersion=" + version));
+    return server_.WideUrl("/" + name + ".txt");
+  }
 
-  // The manifest's INI text (UTF-8), naming the package at `packagePath` of the test server.
-  std::string Manifest(const std::string& packagePath = "/pkg.bin",
-                       const std::string& version = "1.0.3", const std::string& mirrors = "",
-                       const std::string& size = "100000") const;
-  // Serves `text` at "/<name>"; returns its address.
-  std::wstring Serve(const std::wstring& name, const std::string& text);
+  // A module fetching from `urls` into its run's folder (or into `dir`), not started yet.
+  UpdateRun& Add(const std::vector<std::wstring>& urls, const std::wstring& dir = L"") {
+    UpdateRun& run = runs_.emplace_back();
+    run.module = std::make_unique<Updater>(dir.empty() ? run.folder.path() : dir, &run, 0);
+    run.module->SetManifestUrls(urls);
+    EXPECT_TRUE(run.module->CreateHelperWindow());
+    return run;
+  }
+  // Pumps until every run is over.
+  bool FinishAll() {
+    return testing_support::PumpMessagesUntil([&] {
+      for (const UpdateRun& run : runs_) {
+        if (!run.Ended()) return false;
+      }
+      return true;
+    });
+  }
 
-  // A module for `dir` reporting to listener_, fetching from `urls`, its window created.
-  std::unique_ptr<Updater> NewUpdater(const std::vector<std::wstring>& urls,
-                                      const std::wstring& dir = std::wstring());
-  // Pumps messages until the run is over (listener_.Ended()).
-  testing::AssertionResult WaitForEnd(uint32_t limitMs = 60000);
-  // NewUpdater into `updater`, Start, and WaitForEnd.
-  testing::AssertionResult RunToEnd(std::unique_ptr<Updater>* updater,
-                                    const std::vector<std::wstring>& urls,
-                                    const std::wstring& dir = std::wstring());
-  // Whether the last finished report is (type, code, text).
-  testing::AssertionResult FinishedWith(int type, int code, const std::wstring& text) const;
-
-  // The download folder's entries (names only, no "." or "..").
-  std::vector<std::wstring> FilesIn(const std::wstring& folder) const;
-  std::wstring PackageFile() const { return dl_.path() + L"\\qvinstaller.exe"; }
-  std::wstring PartFile(const std::wstring& suffix = L".tmp") const;
-
-  testing_support::TempFolder dl_{L"dl"};
-  std::string digest_;  // MD5 of package_, hexadecimal
-  std::wstring manifestUrl_;  // the default manifest, "/qvinstall.txt"
-  RecordingListener listener_;
+  std::string digest_;  // of the package, hexadecimal
+  std::deque<UpdateRun> runs_;
 };
 
 }  // namespace updater_test

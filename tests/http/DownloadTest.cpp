@@ -1,0 +1,349 @@
+// File downloads end to end under Wine: the download family, real partial files, the test
+// server and, for the DNS step and its resolver, the fake DNS server. The downloads of a test
+// run side by side, so that each wait for the retry timer serves them all.
+#include "http/HttpDownloadFile.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "http/EngineFixture.h"
+#include "http/HttpMgr.h"
+#include "support/TestDnsServer.h"
+
+using testing_support::DnsScript;
+using testing_support::FaultRule;
+using testing_support::LoggedRequest;
+using testing_support::ScopedSocket;
+using testing_support::Utf8ToWide;
+using testing_support::WriteBinaryFile;
+
+namespace {
+
+using WideStrings = std::vector<std::wstring>;
+
+struct Step {
+  uint64_t total;
+  uint64_t present;
+  uint32_t speed;
+};
+
+// One download of a run: how it must end, and what it reported.
+class Job : public CHttpDownloadFile {
+ public:
+  bool Start() override {
+    started.push_back(GetUrl());
+    return CHttpDownloadFile::Start();
+  }
+  bool SetUp() {
+    return Setup(backups, address, partial, expected, this,
+                 [](void* self, int t, int c) {
+                   Job* job = static_cast<Job*>(self);
+                   ++job->ends;
+                   job->end = std::to_string(t) + " " + std::to_string(c);
+                 },
+                 [](void* self, uint64_t total, uint64_t present, uint32_t speed) {
+                   static_cast<Job*>(self)->progress.push_back({total, present, speed});
+                 });
+  }
+
+  std::string name;
+  std::wstring address, backups, partial;
+  uint64_t expected = 100000;
+  std::string wantEnd = "0 0";  // "<type> <code>"
+  std::string wantFile;         // what the partial file holds at the end
+  bool quiet = false;           // stopped by its owner: it reports nothing
+  int ends = 0;
+  std::string end;
+  std::vector<Step> progress;
+  WideStrings started;
+};
+
+class Downloads : public engine_test::EngineTest {
+ protected:
+  // A download of "/<name>.bin" (a copy of the package) into "<name>.tmp", which holds
+  // `partial` first. At its end, the partial file holds the package after a success and what
+  // it held before after a failure.
+  Job& Add(const std::string& name, const std::string& partial = "", int type = 0, int code = 0) {
+    Job& job = jobs_.emplace_back();
+    job.name = name;
+    job.address = Url(name);
+    job.partial = folder_ / (Utf8ToWide(name) + L".tmp");
+    job.wantEnd = std::to_string(type) + " " + std::to_string(code);
+    job.wantFile = type == 0 ? package_ : partial;
+    job.dns.SetServers("");  // the DNS step finds nothing at once
+    EXPECT_TRUE(WriteBinaryFile(root_ / (Utf8ToWide(name) + L".bin"), package_));
+    if (!partial.empty()) {
+      EXPECT_TRUE(WriteBinaryFile(job.partial, partial));
+    }
+    return job;
+  }
+  std::wstring Url(const std::string& name) { return server_.WideUrl("/" + name + ".bin"); }
+
+  void StartAll() {
+    for (Job& job : jobs_) EXPECT_TRUE(job.SetUp()) << job.name;
+  }
+  // Pumps until every download has ended, and checks that each ended once as it must; the
+  // scheduler holds none of them any more.
+  void FinishAll() {
+    ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+      for (const Job& job : jobs_) {
+        if (job.ends == 0 && !job.quiet) return false;
+      }
+      return true;
+    }, 90000));
+    testing_support::PumpMessagesFor(1100);  // a report that came again would come now
+    for (const Job& job : jobs_) {
+      EXPECT_EQ(job.ends, job.quiet ? 0 : 1) << job.name;
+      if (job.quiet) continue;
+      EXPECT_EQ(job.end, job.wantEnd) << job.name;
+      EXPECT_TRUE(testing_support::ReadBinaryFile(job.partial) == job.wantFile)
+          << job.name << ": " << testing_support::FileSizeOf(job.partial) << " bytes";
+    }
+    EXPECT_TRUE(CHttpEngine::DownloadScheduler()->tasks().empty());
+  }
+
+  testing_support::TempFolder folder_{L"downloads"};
+  std::deque<Job> jobs_;
+};
+
+// Partial files, answers of every kind and backup addresses. A web page where the file is
+// expected (a captive portal's, a proxy's) is a network failure, HTTP status 511, known by
+// its type or by its markup, also when it drips in byte by byte; none of it reaches the
+// partial file, nor costs it the bytes it holds. An https server must show a certificate the
+// machine trusts.
+TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
+  const std::string first = package_.substr(0, 40000), half = package_.substr(0, 50000);
+  // Without a length the answer ends with the connection: a short one is a broken transfer,
+  // continued where its bytes end.
+  Add("short");
+  AddRule(FaultRule("/short.bin").Times(1).NoLength().CloseAfter(30000));
+  // A wrong length: what the answer delivered before it was checked is cut off again.
+  Add("wrong", first, 3, 2007);
+  AddRule(FaultRule("/wrong.bin").Times(1).LengthDelta(10));
+  // The fields of a redirect (its own Content-Length) do not pass for the final answer's.
+  Add("moved");
+  AddRule(FaultRule("/moved.bin").Times(1).Redirect(1));
+  AddRule(FaultRule("/moved.bin").NoLength());
+  // A partial file larger than the package cannot be continued: it is emptied first.
+  Add("large", std::string(150000, 'L'));
+  // Ended at its start, once: it left the scheduler, which never offers it again.
+  Job& complete = Add("complete", package_);
+  Add("unopened", "", 1, ERROR_PATH_NOT_FOUND).partial = folder_ / L"missing\\unopened.tmp";
+  // An HTTP error goes straight to the backup address. Each attempt reports its own error:
+  // the backup's refused connections, not the 404 before them.
+  Job& last = Add("last", "", 5, CURLE_COULDNT_CONNECT);
+  AddRule(FaultRule("/last.bin").Status(404));
+  last.backups = L"http://127.0.0.1:" + std::to_wstring(engine_test::ClosedPort()) + L"/x";
+  Job& dripped = Add("dripped", first);
+  AddRule(FaultRule("/dripped.bin").Drip(20000));
+  // The diagnostics name wide paths as they are.
+  ASSERT_TRUE(::CreateDirectoryW((folder_ / L"\u4e0b\u8f7d \u76ee\u5f55").c_str(), nullptr));
+  Job& logged = Add("logged", "", 4, 404);
+  logged.partial = folder_ / L"\u4e0b\u8f7d \u76ee\u5f55\\qvinstaller_1.0.tmp";
+  logged.address = server_.WideUrl("/missing.bin");
+  // Pages: tried like any network failure, the address and then the DNS step's pass over it.
+  AddRule(FaultRule("/portal.bin").Html());
+  AddRule(FaultRule("/typeless.bin").Body("\r\n<!DOCTYPE html><html>", "application/x-data"));
+  AddRule(FaultRule("/dripping.bin").Body("  \r\n <html>", "").Drip(10));
+  AddRule(FaultRule("/kept.bin").Html());
+  Job& portal = Add("portal", "", 4, 511);
+  Add("typeless", "", 4, 511);
+  Add("dripping", "", 4, 511);
+  Add("kept", first, 4, 511);
+  // Bytes held back while they cannot tell yet are written in their place: a file that
+  // opens with blanks arrives whole, byte by byte, or when the server ignores the range.
+  const std::string odd = "\r\n  \tMZ, then the package's bytes";
+  AddRule(FaultRule("/odd.bin").Drip(10));
+  AddRule(FaultRule("/oddagain.bin").IgnoreRange());
+  for (Job* job : {&Add("odd"), &Add("oddagain", "\r\n  \tMZxyz")}) {
+    ASSERT_TRUE(WriteBinaryFile(root_ / (Utf8ToWide(job->name) + L".bin"), odd));
+    job->expected = odd.size();
+    job->wantFile = odd;
+  }
+  testing_support::TestHttpServer rogue;
+  ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
+  Job& untrusted = Add("untrusted", half, 5, CURLE_PEER_FAILED_VERIFICATION);
+  untrusted.address = rogue.WideUrl("/untrusted.bin");
+  StartAll();
+  // Set up again while under way, a download keeps its addresses.
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !dripped.progress.empty(); }));
+  EXPECT_FALSE(dripped.Setup(L"", Url("large"), dripped.partial, 1, nullptr, nullptr, nullptr));
+  EXPECT_EQ(dripped.urls, WideStrings{Url("dripped")});
+  ASSERT_NO_FATAL_FAILURE(FinishAll());
+
+  EXPECT_EQ(server_.RequestsFor("/short.bin").back().range, "bytes=30000-");
+  EXPECT_EQ(server_.RequestsFor("/large.bin").back().range, "");
+  EXPECT_EQ(complete.started.size(), 1u);
+  EXPECT_TRUE(server_.RequestsFor("/complete.bin").empty());
+  // The backup address three times, and three more in the DNS step's pass.
+  EXPECT_EQ(last.started, (WideStrings{Url("last"), last.backups, last.backups, last.backups,
+                                       last.backups, last.backups, last.backups}));
+  // The header's report, then one a second; fewer than ten seconds so far: all bytes of
+  // this run, divided by ten.
+  EXPECT_EQ(server_.RequestsFor("/dripped.bin").back().range, "bytes=40000-");
+  ASSERT_GE(dripped.progress.size(), 3u);
+  EXPECT_EQ(dripped.progress[0].present, 40000u);
+  for (const Step& step : dripped.progress) {
+    EXPECT_EQ(step.total, kPackageSize);
+    EXPECT_EQ(step.speed, (step.present - 40000) / 10);
+  }
+  EXPECT_EQ(server_.RequestsFor("/portal.bin").size(), 2u);
+  EXPECT_TRUE(portal.progress.empty());
+  EXPECT_EQ(server_.RequestsFor("/oddagain.bin").back().status, 200);
+  for (const std::wstring& url : untrusted.started) EXPECT_EQ(url.compare(0, 8, L"https://"), 0);
+  EXPECT_TRUE(rogue.Requests().empty()) << "a request reached the untrusted server";
+  // One start for the address, one more for the DNS step's pass.
+  const std::wstring start = L"CHttpDownloadFile::Start() localPath:" + logged.partial;
+  EXPECT_EQ(Logged(start), WideStrings(2, start));
+  EXPECT_EQ(Logged(L"CHttpDownloadFile::Done()  code:404"),
+            WideStrings{L"CHttpDownloadFile::Done()  code:404 errtype:4  url:" + logged.address +
+                        L" "});
+}
+
+// Every address failed: the DNS step asks the resolver for the primary address's host, and
+// the last pass goes to the addresses it found (the last one found first), each tried three
+// times. Stopped or destroyed meanwhile, a download reports nothing, neither when its
+// resolver answers nor with the answer already queued.
+TEST_F(Downloads, TheDnsStep) {
+  testing_support::TestDnsServer dns;
+  ASSERT_TRUE(dns.Start()) << dns.error();
+  ASSERT_TRUE(dns.Answer(DnsScript("localhost").A("127.0.0.1").A("127.0.0.2")));
+  ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.1").DelayMs(1000).A("127.0.0.1")));
+  ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.3").DelayMs(300).A("127.0.0.1")));
+  const std::string port = std::to_string(server_.port());
+  Job& resolved = Add("resolved");
+  resolved.address = Utf8ToWide("http://localhost:" + port + "/resolved.bin");
+  AddRule(FaultRule("/resolved.bin").Times(3).ResetConnection());
+  Job& stopped = Add("stopped");
+  AddRule(FaultRule("/stopped.bin").ResetConnection());
+  Job& destroyed = Add("destroyed");
+  destroyed.address = Utf8ToWide("http://127.0.0.3:" + port + "/destroyed.bin");
+  for (Job& job : jobs_) job.dns.SetServers(dns.Address());
+  StartAll();
+  // Destroyed once its resolver's answer, 300 ms late, waits in the queue: no message is
+  // pumped meanwhile.
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return destroyed.resolving(); }));
+  ::Sleep(800);
+  jobs_.pop_back();
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return stopped.resolving(); }));
+  stopped.Stop();
+  stopped.quiet = true;
+  EXPECT_FALSE(stopped.resolving());
+  ASSERT_NO_FATAL_FAILURE(FinishAll());
+
+  const std::wstring named = resolved.address, viaFirst = Url("resolved");
+  const std::wstring viaSecond = Utf8ToWide("http://127.0.0.2:" + port + "/resolved.bin");
+  EXPECT_EQ(resolved.started,
+            (WideStrings{named, named, named, viaSecond, viaSecond, viaSecond, viaFirst}));
+  // The connection goes where the resolver says (at 127.0.0.2 nobody listens), and the
+  // request still names the host.
+  const std::vector<LoggedRequest> asked = server_.RequestsFor("/resolved.bin");
+  ASSERT_EQ(asked.size(), 4u);
+  EXPECT_EQ(asked[3].Header("Host"), "localhost:" + port);
+  EXPECT_EQ(stopped.started.size(), 3u);
+  EXPECT_EQ(dns.Queries().size(), 3u);
+}
+
+// One lookup of the resolver and its report: its addresses, or "-1" when no server answered.
+struct Lookup {
+  CDNSThread resolver;
+  std::string want;
+  std::string got;
+};
+
+// The resolver on its own, its lookups side by side so that the time each server is given
+// passes once for all of them; each reports once, on this thread.
+TEST_F(Downloads, TheResolversAnswersFailuresAndForgeries) {
+  testing_support::TestDnsServer dns;
+  ASSERT_TRUE(dns.Start()) << dns.error();
+  std::deque<Lookup> lookups;
+  auto add = [&lookups](const std::string& host, const std::string& want,
+                        const std::string& servers) {
+    Lookup& lookup = lookups.emplace_back();
+    lookup.resolver.host = host;
+    lookup.resolver.SetServers(servers);
+    lookup.resolver.context = &lookup;
+    // The elapsed time on the server that answered, within its wait, then the addresses.
+    lookup.resolver.callback = [](int elapsed, void* context, const std::string&,
+                                  const std::string& addresses) {
+      const bool inTime = elapsed >= 0 && elapsed < static_cast<int>(CDNSThread::kAnswerWaitMs);
+      static_cast<Lookup*>(context)->got +=
+          (elapsed == -1 ? "-1" : inTime ? "" : "late ") + addresses + "|";
+    };
+    lookup.want = want + "|";
+  };
+  const std::string one = dns.Address(), two = one + ";" + one;
+  ASSERT_TRUE(dns.Answer(DnsScript("cdn.test").Cname("edge.example").A("10.0.0.7").A("1.2.3.255")));
+  add("cdn.test", "10.0.0.7;1.2.3.255", one);
+  // Copies with another identifier are someone else's answers: the wait goes on for ours.
+  ASSERT_TRUE(dns.Answer(DnsScript("wrongid.test").WrongIdFirst(3).A("10.0.0.7")));
+  add("wrongid.test", "10.0.0.7", one);
+  // A truncated answer, one without records, one that cannot be parsed: that
+  // server has failed, and the next one is asked; so is it after a port where nobody listens
+  // (the system reports it on the next read). A silent server is given up.
+  const DnsScript failures[] = {
+      DnsScript("truncated.test").Times(1).Truncated().A("10.6.6.6"),
+      DnsScript("empty.test").Times(1),
+      DnsScript("bad.test").Times(1).RawReply("00008180000100010000000002646c0000010001c0ff"),
+  };
+  for (const DnsScript& failure : failures) ASSERT_TRUE(dns.Answer(failure));
+  for (const char* host : {"truncated.test", "empty.test", "bad.test"}) {
+    ASSERT_TRUE(dns.Answer(DnsScript(host).A("10.0.0.7")));
+    add(host, "10.0.0.7", two);
+  }
+  ASSERT_TRUE(dns.Answer(DnsScript("closed.test").A("10.0.0.7")));
+  uint16_t closed = 0;
+  { ScopedSocket gone = testing_support::BindLoopback(SOCK_DGRAM, &closed); }
+  add("closed.test", "10.0.0.7", "127.0.0.1:" + std::to_string(closed) + ";" + one);
+  ASSERT_TRUE(dns.Answer(DnsScript("silent.test").Silent()));
+  add("silent.test", "-1", one);
+  // Names that do not fit a query, and a list without a usable server, ask nobody.
+  std::string tooLong;  // six labels of 50: 307 bytes encoded, the limit is 255
+  for (int i = 0; i < 6; ++i) tooLong += std::string(50, 'a') + ".";
+  for (const std::string& host : {std::string(".."), std::string(64, 'a') + ".test", tooLong}) {
+    add(host, "-1", one);
+  }
+  // The answer must come from the server that was asked: a forged one from another port of
+  // the same machine, even with the right identifier, is ignored.
+  uint16_t port = 0, forgerPort = 0;
+  ScopedSocket asked = testing_support::BindLoopback(SOCK_DGRAM, &port);
+  ScopedSocket forger = testing_support::BindLoopback(SOCK_DGRAM, &forgerPort);
+  const DWORD limitMs = 20000;
+  ::setsockopt(asked.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limitMs),
+               sizeof(limitMs));
+  std::thread fake([&] {
+    char query[512];
+    sockaddr_in client = {};
+    int clientSize = sizeof(client);
+    const int size = ::recvfrom(asked.get(), query, sizeof(query), 0,
+                                reinterpret_cast<sockaddr*>(&client), &clientSize);
+    for (const SOCKET from : {forger.get(), asked.get()}) {
+      // The query as its answer, with one A record: 10.0.0.66 forged, 10.0.0.7 asked.
+      std::string reply = std::string(query, size > 12 ? size : 0) + "\xc0\x0c" +
+                          std::string("\0\x01\0\x01\0\0\0\x3c\0\x04\x0a\0\0", 13) +
+                          (from == asked.get() ? "\x07" : "\x42");
+      reply.replace(2, 6, std::string("\x81\x80\0\x01\0\x01", 6));
+      ::sendto(from, reply.data(), static_cast<int>(reply.size()), 0,
+               reinterpret_cast<sockaddr*>(&client), clientSize);
+      ::Sleep(200);
+    }
+  });
+  add("forged.test", "10.0.0.7", "127.0.0.1:" + std::to_string(port));
+  for (Lookup& lookup : lookups) ASSERT_TRUE(lookup.resolver.StartThread());
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+    for (Lookup& lookup : lookups) {
+      if (lookup.got.empty() || lookup.resolver.IsRunning()) return false;
+    }
+    return true;
+  }));
+  fake.join();
+  testing_support::PumpMessagesFor(50);
+  for (const Lookup& lookup : lookups) EXPECT_EQ(lookup.got, lookup.want) << lookup.resolver.host;
+  EXPECT_EQ(dns.Queries().size(), 2u + 2 * 3 + 1 + 1);
+}
+
+}  // namespace
