@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "support/TestFiles.h"
 
@@ -45,31 +44,6 @@ TEST_F(FileLoggerTest, TraceStatementEvaluatesItsArgumentsOnce) {
   LOG_TRACE(2, 0, L"n=%d", ++counter);
   EXPECT_EQ(counter, 1);
   EXPECT_NE(Text(L"trace.log").find(L"]n=1\r\n"), std::wstring::npos);
-}
-
-// Lines of threads logging at once never interleave, and each thread's keep their order.
-TEST_F(FileLoggerTest, ConcurrentLinesStayWhole) {
-  ASSERT_TRUE(FileLogger::Instance().Open(folder_ / L"threads.log", LoggerConfig{0x8, true}));
-  const auto worker = [](wchar_t letter) {
-    const std::wstring body(800, letter);
-    for (int i = 0; i < 300; ++i) FileLogger::Instance().Log(0, L"%ls#%d", body.c_str(), i);
-  };
-  std::thread a(worker, L'a');
-  std::thread b(worker, L'b');
-  a.join();
-  b.join();
-  const std::wstring text = Text(L"threads.log");
-  int next[2] = {0, 0};
-  for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
-    const std::wstring line = text.substr(at, end - at);
-    const size_t hash = line.rfind(L'#');
-    const wchar_t letter = hash == std::wstring::npos || hash == 0 ? 0 : line[hash - 1];
-    ASSERT_TRUE(letter == L'a' || letter == L'b') << "torn line of " << line.size();
-    const int n = next[letter - L'a']++;
-    EXPECT_EQ(line.substr(line.find(L']', 6) + 1),
-              std::wstring(800, letter) + L"#" + std::to_wstring(n));
-  }
-  EXPECT_EQ(next[0] + next[1], 600);
 }
 
 }  // namespace

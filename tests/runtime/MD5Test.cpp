@@ -9,12 +9,11 @@
 #if defined(_WIN32)
 #include <io.h>
 #include <process.h>
-static int ProcessId() { return _getpid(); }
-static void CloseDescriptor(std::FILE* f) { _close(_fileno(f)); }
+#define close _close
+#define fileno _fileno
+#define getpid _getpid
 #else
 #include <unistd.h>
-static int ProcessId() { return getpid(); }
-static void CloseDescriptor(std::FILE* f) { close(fileno(f)); }
 #endif
 
 namespace {
@@ -42,28 +41,21 @@ class MD5Test : public testing::Test {
   }
 
   const std::filesystem::path folder_ =
-      std::filesystem::temp_directory_path() / ("kelto-md5-" + std::to_string(ProcessId()));
+      std::filesystem::temp_directory_path() / ("kelto-md5-" + std::to_string(getpid()));
   int files_ = 0;
 };
 
-TEST_F(MD5Test, TestSuiteOfRfc1321ForFilesWithThoseContents) {
+TEST_F(MD5Test, DigestsOfFiles) {
   EXPECT_EQ(Digest(""), "d41d8cd98f00b204e9800998ecf8427e");
-  EXPECT_EQ(Digest("a"), "0cc175b9c0f1b6a831c399e269772661");
   EXPECT_EQ(Digest("abc"), "900150983cd24fb0d6963f7d28e17f72");
-  EXPECT_EQ(Digest("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
-  EXPECT_EQ(Digest("abcdefghijklmnopqrstuvwxyz"), "c3fcd3d76192e4007dfb496cca67e13b");
-  EXPECT_EQ(Digest("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
-            "d174ab98d277d9f5a5611c2c9f419d9f");
   EXPECT_EQ(Digest("1234567890123456789012345678901234567890"
                    "1234567890123456789012345678901234567890"),
             "57edf4a22be3c955ac49da2e2107b67a");
-}
-
-// Sizes around the 64-byte blocks, the padding limit of 56 bytes and the 256 KiB reads.
-TEST_F(MD5Test, FilesAcrossBlockBoundaries) {
+  // Sizes around the 64-byte blocks, the padding limit of 56 bytes and the 256 KiB reads;
+  // digests from an independent implementation.
   const struct {
     size_t size;
-    const char* digest;  // from an independent MD5 implementation
+    const char* digest;
   } cases[] = {
       {55, "8d24280288a696559fd8d5aa1b6d8c6e"},
       {56, "ef2c72b7254c92459e498eddd4ace573"},
@@ -82,12 +74,11 @@ TEST_F(MD5Test, FilesAcrossBlockBoundaries) {
 }
 
 TEST_F(MD5Test, ReadErrorIsReportedBesideTheDigest) {
-  MD5 whole(File("abc"));
-  EXPECT_FALSE(whole.readFailed());
+  EXPECT_FALSE(MD5(File("abc")).readFailed());
   // A stream whose descriptor is gone underneath it: every read fails.
   std::FILE* broken = File("content that cannot be read");
   ASSERT_NE(broken, nullptr);
-  CloseDescriptor(broken);
+  close(fileno(broken));
   MD5 md5(broken);
   EXPECT_TRUE(md5.readFailed());
   EXPECT_STREQ(md5.hex_digest(), "d41d8cd98f00b204e9800998ecf8427e");

@@ -19,27 +19,6 @@ class Counted : public CRefThreadSafeBase<Counted> {
   int* deaths_;
 };
 
-class Derived : public Counted {
- public:
-  using Counted::Counted;
-};
-
-TEST(RefPtr, LastReferenceDeletesThroughTheVirtualDestructor) {
-  int deaths = 0;
-  {
-    CRefPtr<Derived> derived(new Derived(&deaths));
-    CRefPtr<Counted> a = derived;
-    CRefPtr<Counted> b(std::move(a));
-    EXPECT_FALSE(a);
-    derived = nullptr;
-    EXPECT_EQ(deaths, 0);
-    CRefPtr<Counted>& self = b;
-    b = self;
-    EXPECT_EQ(deaths, 0);
-  }
-  EXPECT_EQ(deaths, 1);
-}
-
 // An object reached only through the old target must survive its release: the new target
 // gains its reference first.
 TEST(RefPtr, AssignmentAddsBeforeItReleases) {

@@ -15,7 +15,7 @@
 
 namespace {
 
-enum class Behaviour { kPollsStop, kIgnoresStop, kReturnsAtOnce, kDestroysItself, kThrows };
+enum class Behaviour { kIgnoresStop, kReturnsAtOnce, kDestroysItself, kThrows };
 
 class TestThread : public CSimpleThread {
  public:
@@ -30,9 +30,6 @@ class TestThread : public CSimpleThread {
   void Run() override {
     ++runs;
     switch (behaviour_) {
-      case Behaviour::kPollsStop:
-        while (!stopRequested()) ::Sleep(2);
-        break;
       case Behaviour::kIgnoresStop:
         for (;;) {
           ++beats;
@@ -70,19 +67,6 @@ class SimpleThreadTest : public testing::Test {
 
   testing_support::TempFolder folder_;
 };
-
-TEST_F(SimpleThreadTest, CooperativeStopEndsTheWorkerWithoutADiagnostic) {
-  TestThread thread(Behaviour::kPollsStop);
-  EXPECT_TRUE(thread.StopThread(0));  // nothing to stop yet
-  ASSERT_TRUE(thread.StartThread());
-  const DWORD id = thread.threadId();
-  EXPECT_TRUE(thread.StartThread());  // already running: starts nothing
-  EXPECT_EQ(thread.threadId(), id);
-  EXPECT_TRUE(thread.StopThread(20000));
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_EQ(thread.runs, 1);
-  EXPECT_EQ(Log(), L"\xFEFF");
-}
 
 // TerminateThread only starts the termination: StopThread returns once the thread has ended.
 TEST_F(SimpleThreadTest, WorkerIgnoringTheStopIsTerminatedAfterTheTimeout) {

@@ -1,7 +1,8 @@
 #include "support/ProcessRunner.h"
 
-#include <thread>
 #include <vector>
+
+#include "support/TestFiles.h"
 
 namespace testing_support {
 
@@ -55,30 +56,16 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
 
 ProcessResult RunProcessWithOutput(const std::wstring& commandLine, DWORD timeoutMs) {
   ProcessResult result;
+  TempFolder folder(L"output");
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return result;
-  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE output = ::CreateFileW((folder / L"output").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   HANDLE process = nullptr;
-  result.started = Launch(commandLine, std::wstring(), &process, writeEnd);
-  // The child holds the only write end now: the pipe ends when the child does.
-  ::CloseHandle(writeEnd);
-  if (!result.started) {
-    ::CloseHandle(readEnd);
-    return result;
-  }
-  // Read while the child runs, or a full pipe would stall it.
-  std::thread reader([&] {
-    char buffer[4096];
-    DWORD count = 0;
-    while (::ReadFile(readEnd, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
-      result.output.append(buffer, count);
-    }
-  });
-  Finish(process, timeoutMs, result);
-  reader.join();
-  ::CloseHandle(readEnd);
+  result.started = output != INVALID_HANDLE_VALUE &&
+                   Launch(commandLine, std::wstring(), &process, output);
+  if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
+  if (result.started) Finish(process, timeoutMs, result);
+  result.output = ReadBinaryFile(folder / L"output");
   return result;
 }
 

@@ -25,7 +25,8 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
                          const std::wstring& workingDir = std::wstring());
 
 // Like RunProcess, with the process's standard output and error collected, as bytes, in
-// `output` (a console program's output through a pipe is fully buffered unless it flushes).
+// `output` (they go to a file, where a console program's output is fully buffered unless it
+// flushes).
 ProcessResult RunProcessWithOutput(const std::wstring& commandLine, DWORD timeoutMs);
 
 // Starts `commandLine` and leaves it to run on its own; false when it cannot start. Wine's

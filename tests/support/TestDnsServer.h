@@ -1,15 +1,15 @@
 // TestDnsServer: the fake DNS server (tests/support/test_server.py --dns) from a Windows
 // test: answers UDP queries on 127.0.0.1 as scripted per name, and reports every query.
 //
-// Contract: as TestServerProcess (one test thread; stopped by the destructor, gone by itself
-// when the test process dies; false or an empty result with error() on failure).
+// Contract: as TestServerProcess's (TestHttpServer.h): one test thread; stopped by the
+// destructor, gone by itself when the test process dies; false or an empty result, with
+// error(), on failure.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "support/FaultRule.h"
-#include "support/TestServerProcess.h"
+#include "support/TestHttpServer.h"
 
 namespace testing_support {
 

@@ -1,18 +1,55 @@
-// TestHttpServer: the fault-injecting HTTP test server (tests/support/test_server.py) from a
-// Windows test: serves a folder on 127.0.0.1, takes fault rules, reports every request.
+// The fault-injecting HTTP test server (tests/support/test_server.py) from a Windows test:
+// TestHttpServer serves a folder on 127.0.0.1, takes fault rules, reports every request.
+// TestServerProcess, its base and TestDnsServer's, runs the script as a Unix process.
 //
-// Contract: as TestServerProcess (one test thread; stopped by the destructor, gone by itself
-// when the test process dies; false or an empty result with error() on failure).
+// Contract: a server object belongs to one test thread. Start launches the script through
+// /bin/sh (Wine cannot start the interpreter directly), waits for its port files and holds
+// a tether open, so the server ends by itself when this process dies without stopping it.
+// Stop, also run by the destructor, waits until the control port refuses connections. Calls
+// return false (or an empty result) with the reason in error(); nothing throws.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+// Winsock's header must come before <windows.h>, which TestFiles.h includes.
+#include "support/TestHttpClient.h"
+
 #include "support/FaultRule.h"
-#include "support/TestServerProcess.h"
+#include "support/TestFiles.h"
 
 namespace testing_support {
+
+class TestServerProcess {
+ public:
+  TestServerProcess() = default;
+  ~TestServerProcess();
+  TestServerProcess(const TestServerProcess&) = delete;
+  TestServerProcess& operator=(const TestServerProcess&) = delete;
+
+  bool Stop();
+  // Forgets the rules and the log.
+  bool Reset() { return Control("reset"); }
+  uint16_t port() const { return port_; }
+  const std::string& error() const { return error_; }
+
+ protected:
+  // `args` are the script's own (Unix paths); the port files are added.
+  bool Launch(const std::vector<std::string>& args);
+  // One control command; false, with the server's answer in error(), unless it is "ok".
+  bool Control(const std::string& command);
+  // The log, one entry per request, each with `fields` decoded fields.
+  std::vector<std::vector<std::string>> LogEntries(size_t fields);
+  bool Fail(const std::string& why);
+
+ private:
+  TempFolder workDir_{L"server"};
+  uint16_t port_ = 0;
+  uint16_t controlPort_ = 0;
+  ScopedSocket tether_;
+  std::string error_;
+};
 
 // One request as the server logged it, in arrival order.
 struct LoggedRequest {
@@ -33,8 +70,7 @@ struct LoggedRequest {
 class TestHttpServer : public TestServerProcess {
  public:
   struct Options {
-    // TLS on the port with this certificate and key (Unix paths); Url() then names
-    // "localhost".
+    // TLS with this certificate and key (Unix paths); Url() then names "localhost".
     std::string tlsCertificate;
     std::string tlsKey;
     // Also a forward proxy that relays to 127.0.0.1 whatever host a request names.

@@ -6,8 +6,8 @@
 
 Listens on 127.0.0.1 (port 0, the default, lets the kernel pick) and writes the port to F,
 whole, once it serves. It stops when its parent exits (shell scripts rely on this) or when
-the last "tether" of its control port closes (Windows tests under Wine, whose parent tells
-nothing: Wine starts Unix programs through a double fork).
+the last "tether" of its control port closes, or none came within a minute (Windows tests
+under Wine, whose parent tells nothing: Wine starts Unix programs through a double fork).
 
 HTTP: GET, HEAD and POST serve the file of the percent-decoded path below DIR (else 404),
 keep-alive on. One Range "bytes=A-B", "bytes=A-" or "bytes=-N" gets 206 (B cut to the end);
@@ -433,9 +433,13 @@ def main():
         write_port_file(options.control_port_file, listeners[1].server_address[1])
     write_port_file(options.port_file, listeners[0].server_address[1])
     parent = os.getppid()
-    # A parent of 1 from the start: orphaned on purpose (Wine's double fork).
+    started = time.monotonic()
+    # A parent of 1 from the start: orphaned on purpose (Wine's double fork). A tether that
+    # never comes (its owner died while the server started) ends the server after a minute.
     while not app.stopping.wait(0.2):
-        if parent != 1 and os.getppid() != parent:
+        orphaned = parent != 1 and os.getppid() != parent
+        untethered = options.control_port_file and not app.tethers
+        if orphaned or (untethered and time.monotonic() - started > 60):
             break
     # The control port closes last: once it refuses connections, everything else is closed.
     for listener in listeners:
