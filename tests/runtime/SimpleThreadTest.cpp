@@ -80,7 +80,8 @@ TEST_F(SimpleThreadTest, WorkerIgnoringTheStopIsTerminatedAfterTheTimeout) {
   EXPECT_GE(::GetTickCount() - start, 140u);
   EXPECT_EQ(::WaitForSingleObject(worker, 0), WAIT_OBJECT_0);
   ::CloseHandle(worker);
-  const std::wstring diagnostic = L"CSimpleThread::DestroyThread线程结束超时 tid:" + std::to_wstring(id);
+  const std::wstring diagnostic =
+      L"CSimpleThread::DestroyThread线程结束超时 tid:" + std::to_wstring(id);
   EXPECT_NE(Log().find(L"[ERRO]["), std::wstring::npos);
   EXPECT_NE(Log().find(diagnostic), std::wstring::npos);
 }

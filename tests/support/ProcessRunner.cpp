@@ -23,8 +23,8 @@ bool Launch(const std::wstring& commandLine, const std::wstring& workingDir, HAN
   PROCESS_INFORMATION pi = {};
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(0);
-  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, output ? TRUE : FALSE, 0,
-                        nullptr, workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
+  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, output ? TRUE : FALSE, 0, nullptr,
+                        workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
     return false;
   }
   ::CloseHandle(pi.hThread);
@@ -61,8 +61,8 @@ ProcessResult RunProcessWithOutput(const std::wstring& commandLine, DWORD timeou
   HANDLE output = ::CreateFileW((folder / L"output").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                 &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   HANDLE process = nullptr;
-  result.started = output != INVALID_HANDLE_VALUE &&
-                   Launch(commandLine, std::wstring(), &process, output);
+  result.started =
+      output != INVALID_HANDLE_VALUE && Launch(commandLine, std::wstring(), &process, output);
   if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
   if (result.started) Finish(process, timeoutMs, result);
   result.output = ReadBinaryFile(folder / L"output");

@@ -19,8 +19,8 @@ bool Write(const std::string& value) {
 
 ScopedProxySettings::ScopedProxySettings() {
   DWORD size = 0;
-  if (::RegGetValueW(HKEY_CURRENT_USER, kConnectionsKey, kSettingsValue, RRF_RT_REG_BINARY,
-                     nullptr, nullptr, &size) == ERROR_SUCCESS) {
+  if (::RegGetValueW(HKEY_CURRENT_USER, kConnectionsKey, kSettingsValue, RRF_RT_REG_BINARY, nullptr,
+                     nullptr, &size) == ERROR_SUCCESS) {
     saved_.resize(size);
     hadValue_ = ::RegGetValueW(HKEY_CURRENT_USER, kConnectionsKey, kSettingsValue,
                                RRF_RT_REG_BINARY, nullptr, &saved_[0], &size) == ERROR_SUCCESS;

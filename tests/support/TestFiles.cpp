@@ -58,8 +58,8 @@ bool WriteTestFile(const std::wstring& path, std::uint64_t bytes) {
 }
 
 bool WriteWideFile(const std::wstring& path, const std::wstring& text) {
-  return WriteBinaryFile(path, std::string(reinterpret_cast<const char*>(text.data()),
-                                           text.size() * sizeof(wchar_t)));
+  return WriteBinaryFile(
+      path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
 }
 
 std::wstring ReadWideFile(const std::wstring& path) {
@@ -74,8 +74,8 @@ bool WriteBinaryFile(const std::wstring& path, const std::string& bytes) {
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const DWORD size = static_cast<DWORD>(bytes.size());
-  const bool ok = size == 0 || (::WriteFile(file, bytes.data(), size, &written, nullptr) &&
-                                written == size);
+  const bool ok =
+      size == 0 || (::WriteFile(file, bytes.data(), size, &written, nullptr) && written == size);
   ::CloseHandle(file);
   return ok;
 }

@@ -57,8 +57,8 @@ struct LoggedRequest {
   std::string method;
   std::string target;  // path and query as sent; a proxied request's absolute URL
   std::string path;
-  std::string range;  // the Range header; "" without one
-  int status = 0;     // 0 for a connection reset
+  std::string range;    // the Range header; "" without one
+  int status = 0;       // 0 for a connection reset
   long long sent = 0;   // body bytes written to the connection so far
   std::string headers;  // "Name: value" lines
   std::string body;

@@ -16,7 +16,9 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   Put16(out, v >> 16);
 }
 
-void PutBytes(std::vector<uint8_t>& out, const std::string& s) { out.insert(out.end(), s.begin(), s.end()); }
+void PutBytes(std::vector<uint8_t>& out, const std::string& s) {
+  out.insert(out.end(), s.begin(), s.end());
+}
 
 struct Written {
   uint32_t crc, compressed, size, offset;
