@@ -317,7 +317,8 @@ class Http(BaseHTTPRequestHandler):
             count -= len(data)
             self.wfile.write(data)
             self.entry[SENT] += len(data)
-            time.sleep(len(data) / rate if rate else 0)
+            if rate:
+                time.sleep(len(data) / rate)
 
     def stall(self, seconds):
         """Sleeps; a negative time lasts until the client leaves (or the server stops)."""
