@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A 1 GiB download over loopback from the test server (tests/support/http_server.py): the
+# A 1 GiB download over loopback from the test server (tests/support/test_server.py): the
 # engine's file download against curl.exe built from the same libcurl, in the same run under
 # the same Wine (see DownloadBench.cpp). Usage: bench/download.sh <windows build dir>.
 set -uo pipefail

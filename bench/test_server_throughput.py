@@ -12,7 +12,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SERVER = os.path.join(HERE, '..', 'tests', 'support', 'http_server.py')
+SERVER = os.path.join(HERE, '..', 'tests', 'support', 'test_server.py')
 SIZE_MB = 200
 ROUNDS = 3
 

@@ -29,8 +29,8 @@ mkdir -p "$work/root" "$work/dl" "$work/curl"
 head -c $((mib << 20)) /dev/urandom >"$work/root/pkg.bin"
 digest=$(md5sum "$work/root/pkg.bin" | cut -d' ' -f1)
 
-python3 "$source_dir/tests/support/http_server.py" --root "$work/root" \
-  --port-file "$work/port" --log /dev/null --idle-timeout 600 &
+python3 "$source_dir/tests/support/test_server.py" --root "$work/root" \
+  --port-file "$work/port" &
 server_pid=$!
 for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(cat "$work/port")

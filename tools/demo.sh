@@ -45,9 +45,9 @@ package="$demo/root/qvinstaller.exe"
 cp "$win_dir/demo_game/qvinstaller.exe" "$package"
 printf '[Install]\r\nUrl=http://127.0.0.1:18601/qvinstaller.exe\r\nmurl=\r\nSize=%s\r\nMd5=%s\r\nVersion=demo-1\r\n' \
   "$(stat -c %s "$package")" "$(md5sum "$package" | cut -d' ' -f1)" >"$demo/root/qvinstall.txt"
-echo '[{"path": "/qvinstaller.exe", "drip": 8388608}]' >"$demo/rules.json"
-python3 "$here/../tests/support/http_server.py" --root "$demo/root" --port 18601 \
-  --port-file "$demo/port" --log "$demo/requests.log" --rules "$demo/rules.json" &
+echo 'path=/qvinstaller.exe&drip=8388608' >"$demo/rules"
+python3 "$here/../tests/support/test_server.py" --root "$demo/root" --port 18601 \
+  --port-file "$demo/port" --rules "$demo/rules" &
 server_pid=$!
 for _ in $(seq 1 100); do [ -s "$demo/port" ] && break; sleep 0.05; done
 [ -s "$demo/port" ] || fail "the demo update server did not start"

@@ -13,6 +13,18 @@ void DispatchWaiting(DWORD waitMs) {
   }
 }
 
+// A window of `className` under `parent` (null: the top-level windows) that belongs to process
+// `processId`, and is visible unless `hidden` windows count too.
+HWND FindWindowOf(HWND parent, DWORD processId, const wchar_t* className, bool hidden) {
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(parent, window, className, nullptr))) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && (hidden || ::IsWindowVisible(window))) return window;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD limitMs) {
@@ -30,47 +42,14 @@ void PumpMessagesFor(DWORD ms) {
 }
 
 HWND FindOwnMessageWindow(const wchar_t* className) {
-  HWND window = nullptr;
-  while ((window = ::FindWindowExW(HWND_MESSAGE, window, className, nullptr))) {
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    if (process == ::GetCurrentProcessId()) return window;
-  }
-  return nullptr;
+  return FindWindowOf(HWND_MESSAGE, ::GetCurrentProcessId(), className, true);
 }
-
-namespace {
-
-HWND FindShownWindowOf(DWORD processId, const wchar_t* className) {
-  struct Search {
-    DWORD processId;
-    const wchar_t* className;
-    HWND found;
-  } search = {processId, className, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        wchar_t name[64] = L"";
-        ::GetClassNameW(window, name, 64);
-        if (owner != s->processId || ::lstrcmpW(name, s->className) != 0 ||
-            !::IsWindowVisible(window)) {
-          return TRUE;
-        }
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-}  // namespace
 
 HWND WaitForShownWindowOf(DWORD processId, const wchar_t* className, DWORD limitMs) {
   HWND window = nullptr;
-  PumpMessagesUntil([&] { return (window = FindShownWindowOf(processId, className)) != nullptr; },
-                    limitMs);
+  PumpMessagesUntil(
+      [&] { return (window = FindWindowOf(nullptr, processId, className, false)) != nullptr; },
+      limitMs);
   return window;
 }
 

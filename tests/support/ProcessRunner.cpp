@@ -1,16 +1,17 @@
 #include "support/ProcessRunner.h"
 
-#include <thread>
 #include <vector>
+
+#include "support/TestFiles.h"
 
 namespace testing_support {
 
 namespace {
 
-// Starts the process; with `output` its standard output and error go there (the handle is
-// inherited, so nothing else is).
-HANDLE Launch(const std::wstring& commandLine, const std::wstring& workingDir,
-              HANDLE output = nullptr) {
+// Starts the process and hands back its handle (null for a Unix program under Wine); with
+// `output`, its standard output and error go there (that handle alone is inherited).
+bool Launch(const std::wstring& commandLine, const std::wstring& workingDir, HANDLE* process,
+            HANDLE output = nullptr) {
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   if (output) {
@@ -22,23 +23,23 @@ HANDLE Launch(const std::wstring& commandLine, const std::wstring& workingDir,
   PROCESS_INFORMATION pi = {};
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(0);
-  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, output ? TRUE : FALSE, 0,
-                        nullptr, workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
-    return nullptr;
+  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, output ? TRUE : FALSE, 0, nullptr,
+                        workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
+    return false;
   }
   ::CloseHandle(pi.hThread);
-  return pi.hProcess;
+  *process = pi.hProcess;
+  return true;
 }
 
 // Waits for the process (ending it at the limit), fills in the result and closes it.
-void Finish(HANDLE process, DWORD timeoutMs, DWORD start, ProcessResult& result) {
+void Finish(HANDLE process, DWORD timeoutMs, ProcessResult& result) {
   if (::WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT) {
     result.timedOut = true;
     ::TerminateProcess(process, 0xDEAD);
     ::WaitForSingleObject(process, 5000);
   }
   ::GetExitCodeProcess(process, &result.exitCode);
-  result.elapsedMs = ::GetTickCount() - start;
   ::CloseHandle(process);
 }
 
@@ -47,46 +48,37 @@ void Finish(HANDLE process, DWORD timeoutMs, DWORD start, ProcessResult& result)
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
                          const std::wstring& workingDir) {
   ProcessResult result;
-  const DWORD start = ::GetTickCount();
-  HANDLE process = Launch(commandLine, workingDir);
-  if (!process) return result;
-  result.started = true;
-  Finish(process, timeoutMs, start, result);
+  HANDLE process = nullptr;
+  result.started = Launch(commandLine, workingDir, &process);
+  if (result.started) Finish(process, timeoutMs, result);
   return result;
 }
 
 ProcessResult RunProcessWithOutput(const std::wstring& commandLine, DWORD timeoutMs) {
   ProcessResult result;
-  const DWORD start = ::GetTickCount();
+  TempFolder folder(L"output");
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return result;
-  ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  HANDLE process = Launch(commandLine, std::wstring(), writeEnd);
-  // The child holds the only write end now: the pipe ends when the child does.
-  ::CloseHandle(writeEnd);
-  if (!process) {
-    ::CloseHandle(readEnd);
-    return result;
-  }
-  result.started = true;
-  // Read while the child runs, or a full pipe would stall it.
-  std::thread reader([&] {
-    char buffer[4096];
-    DWORD count = 0;
-    while (::ReadFile(readEnd, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
-      result.output.append(buffer, count);
-    }
-  });
-  Finish(process, timeoutMs, start, result);
-  reader.join();
-  ::CloseHandle(readEnd);
+  HANDLE output = ::CreateFileW((folder / L"output").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE process = nullptr;
+  result.started =
+      output != INVALID_HANDLE_VALUE && Launch(commandLine, std::wstring(), &process, output);
+  if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
+  if (result.started) Finish(process, timeoutMs, result);
+  result.output = ReadBinaryFile(folder / L"output");
   return result;
 }
 
-RunningProcess::RunningProcess(const std::wstring& commandLine)
-    : process_(Launch(commandLine, std::wstring())) {}
+bool StartDetached(const std::wstring& commandLine) {
+  HANDLE process = nullptr;
+  const bool started = Launch(commandLine, std::wstring(), &process);
+  if (process) ::CloseHandle(process);
+  return started;
+}
+
+RunningProcess::RunningProcess(const std::wstring& commandLine) {
+  Launch(commandLine, std::wstring(), &process_);
+}
 
 RunningProcess::~RunningProcess() {
   if (process_) {

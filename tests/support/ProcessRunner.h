@@ -1,8 +1,9 @@
-// Test helper: starts a real Windows process and waits for it.
+// Test helper: starts real Windows processes (and, under Wine, Unix programs) and waits for
+// them.
 //
-// Contract: called from a test's thread; owns the process and thread handles it opens and
-// closes them before returning (or in the destructor of RunningProcess). Failures come back
-// in the result, never as exceptions.
+// Contract: called from a test's thread; closes every handle it opens before returning, or
+// in the destructor of RunningProcess. Failures come back in the result, never as
+// exceptions.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,6 @@ struct ProcessResult {
   bool started = false;
   bool timedOut = false;
   DWORD exitCode = 0;
-  DWORD elapsedMs = 0;
   std::string output;  // RunProcessWithOutput only
 };
 
@@ -25,8 +25,13 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs,
                          const std::wstring& workingDir = std::wstring());
 
 // Like RunProcess, with the process's standard output and error collected, as bytes, in
-// `output` (a console program's output through a pipe is fully buffered unless it flushes).
+// `output` (they go to a file, where a console program's output is fully buffered unless it
+// flushes).
 ProcessResult RunProcessWithOutput(const std::wstring& commandLine, DWORD timeoutMs);
+
+// Starts `commandLine` and leaves it to run on its own; false when it cannot start. Wine's
+// handle of a Unix program does not reliably signal its end, so callers await what it does.
+bool StartDetached(const std::wstring& commandLine);
 
 class RunningProcess {
  public:

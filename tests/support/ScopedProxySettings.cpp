@@ -10,31 +10,28 @@ constexpr const wchar_t* kConnectionsKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
 constexpr const wchar_t* kSettingsValue = L"DefaultConnectionSettings";
 
+bool Write(const std::string& value) {
+  return ::RegSetKeyValueW(HKEY_CURRENT_USER, kConnectionsKey, kSettingsValue, REG_BINARY,
+                           value.data(), static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 ScopedProxySettings::ScopedProxySettings() {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-    return;
-  }
   DWORD size = 0;
-  if (::RegQueryValueExW(key, kSettingsValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+  if (::RegGetValueW(HKEY_CURRENT_USER, kConnectionsKey, kSettingsValue, RRF_RT_REG_BINARY, nullptr,
+                     nullptr, &size) == ERROR_SUCCESS) {
     saved_.resize(size);
-    hadValue_ = ::RegQueryValueExW(key, kSettingsValue, nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(&saved_[0]), &size) == ERROR_SUCCESS;
+    hadValue_ = ::RegGetValueW(HKEY_CURRENT_USER, kConnectionsKey, kSettingsValue,
+                               RRF_RT_REG_BINARY, nullptr, &saved_[0], &size) == ERROR_SUCCESS;
   }
-  ::RegCloseKey(key);
 }
 
 ScopedProxySettings::~ScopedProxySettings() {
   if (hadValue_) {
     Write(saved_);
-    return;
-  }
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-    ::RegDeleteValueW(key, kSettingsValue);
-    ::RegCloseKey(key);
+  } else {
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnectionsKey, kSettingsValue);
   }
 }
 
@@ -55,19 +52,6 @@ bool ScopedProxySettings::Set(uint32_t flags, const std::string& proxy, const st
   }
   value += std::string(32, '\0');
   return Write(value);
-}
-
-bool ScopedProxySettings::Write(const std::string& value) {
-  HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  const bool written = ::RegSetValueExW(key, kSettingsValue, 0, REG_BINARY,
-                                        reinterpret_cast<const BYTE*>(value.data()),
-                                        static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
-  ::RegCloseKey(key);
-  return written;
 }
 
 }  // namespace testing_support

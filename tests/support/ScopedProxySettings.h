@@ -30,8 +30,6 @@ class ScopedProxySettings {
            const std::string& script);
 
  private:
-  bool Write(const std::string& value);
-
   std::string saved_;
   bool hadValue_ = false;
   uint32_t counter_ = 100;

@@ -13,8 +13,8 @@
 namespace testing_support {
 
 struct SupportLogLine {
-  std::wstring level;     // "INFO", "WARN" or "ERRO"
-  std::wstring time;      // "2024-01-31 14:05:09"
+  std::wstring level;  // "INFO", "WARN" or "ERRO"
+  std::wstring time;   // "2024-01-31 14:05:09"
   unsigned pid = 0;
   unsigned tid = 0;
   std::wstring location;  // "src/http/CurlHttp.cpp:170"

@@ -3,42 +3,17 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cstring>
-#include <cwchar>
 #include <vector>
 
+#include "support/ProcessRunner.h"
+
 namespace testing_support {
-
-namespace {
-
-HANDLE CreateForWriting(const std::wstring& path) {
-  return ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-bool WriteBytes(const std::wstring& path, const void* data, DWORD size) {
-  HANDLE file = CreateForWriting(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = size == 0 || (::WriteFile(file, data, size, &written, nullptr) && written == size);
-  ::CloseHandle(file);
-  return ok;
-}
-
-std::wstring ParentOf(const std::wstring& path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-}  // namespace
 
 TempFolder::TempFolder(const std::wstring& label) {
   static LONG counter = 0;
   wchar_t temp[MAX_PATH] = L"";
   ::GetTempPathW(MAX_PATH, temp);
-  std::wstring base = temp;
-  if (!base.empty() && base.back() == L'\\') base.pop_back();
-  path_ = base + L"\\kelto-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+  path_ = std::wstring(temp) + L"kelto-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
           std::to_wstring(::InterlockedIncrement(&counter)) + L"-" + label;
   RemoveFolderTree(path_);
   ::SHCreateDirectoryExW(nullptr, path_.c_str(), nullptr);
@@ -53,8 +28,7 @@ std::wstring TempFolder::operator/(const std::wstring& relative) const {
 bool RemoveFolderTree(const std::wstring& folder) {
   if (!FolderExists(folder)) return true;
   std::vector<wchar_t> from(folder.begin(), folder.end());
-  from.push_back(0);
-  from.push_back(0);  // the shell takes a double-null-terminated list
+  from.resize(from.size() + 2, 0);  // the shell takes a double-null-terminated list
   SHFILEOPSTRUCTW op = {};
   op.wFunc = FO_DELETE;
   op.pFrom = from.data();
@@ -64,36 +38,46 @@ bool RemoveFolderTree(const std::wstring& folder) {
 }
 
 bool WriteTestFile(const std::wstring& path, std::uint64_t bytes) {
-  const std::wstring parent = ParentOf(path);
-  if (!parent.empty()) ::SHCreateDirectoryExW(nullptr, parent.c_str(), nullptr);
-  HANDLE file = CreateForWriting(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) {
+    ::SHCreateDirectoryExW(nullptr, path.substr(0, slash).c_str(), nullptr);
+  }
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   std::vector<char> block(1 << 16);
-  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7);
-  bool ok = true;
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7);
+  bool ok = file != INVALID_HANDLE_VALUE;
   for (std::uint64_t left = bytes; ok && left > 0;) {
     const DWORD chunk = static_cast<DWORD>(left < block.size() ? left : block.size());
     DWORD written = 0;
     ok = ::WriteFile(file, block.data(), chunk, &written, nullptr) && written == chunk;
     left -= chunk;
   }
-  ::CloseHandle(file);
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
   return ok;
 }
 
 bool WriteWideFile(const std::wstring& path, const std::wstring& text) {
-  return WriteBytes(path, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+  return WriteBinaryFile(
+      path, std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
 }
 
 std::wstring ReadWideFile(const std::wstring& path) {
   const std::string bytes = ReadBinaryFile(path);
-  std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
-  if (!text.empty()) std::memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
-  return text;
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()),
+                      bytes.size() / sizeof(wchar_t));
 }
 
 bool WriteBinaryFile(const std::wstring& path, const std::string& bytes) {
-  return WriteBytes(path, bytes.data(), static_cast<DWORD>(bytes.size()));
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const DWORD size = static_cast<DWORD>(bytes.size());
+  const bool ok =
+      size == 0 || (::WriteFile(file, bytes.data(), size, &written, nullptr) && written == size);
+  ::CloseHandle(file);
+  return ok;
 }
 
 std::string ReadBinaryFile(const std::wstring& path) {
@@ -128,23 +112,9 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
   }
   const std::string unixLink = UnixPathOf(link);
   const std::string unixTarget = UnixPathOf(target);
-  bool started = false;
-  if (!unixLink.empty() && !unixTarget.empty()) {
-    // Wine starts Unix programs too; its handle for one does not signal the end reliably, so
-    // the link itself is awaited below.
-    wchar_t command[2048];
-    std::swprintf(command, 2048, L"/bin/ln -s \"%hs\" \"%hs\"", unixTarget.c_str(),
-                  unixLink.c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    started = ::CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info) != FALSE;
-    if (started) {
-      ::CloseHandle(info.hProcess);
-      ::CloseHandle(info.hThread);
-    }
-  }
+  const bool started = !unixLink.empty() && !unixTarget.empty() &&
+                       StartDetached(L"/bin/ln -s \"" + Utf8ToWide(unixTarget) + L"\" \"" +
+                                     Utf8ToWide(unixLink) + L"\"");
   for (int i = 0; started && i < 200 && !isLink(); ++i) ::Sleep(25);
   return isLink();
 }
@@ -182,21 +152,18 @@ std::string SourceFile(const std::string& relative) {
 }
 
 std::wstring Utf8ToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
+  std::wstring out(text.size(), L'\0');
   const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
-  std::wstring out(n, L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+                                      &out[0], static_cast<int>(out.size()));
+  out.resize(n > 0 ? n : 0);
   return out;
 }
 
 std::string WideToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
+  std::string out(text.size() * 3, '\0');
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-  std::string out(n, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n,
-                        nullptr, nullptr);
+                                      &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(n > 0 ? n : 0);
   return out;
 }
 

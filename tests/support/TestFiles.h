@@ -58,7 +58,7 @@ std::wstring WindowsPathOfBuildFile(const char* unixPath);
 // The Unix path of a Windows path, for Unix programs a test starts under Wine ("C:\\users\\x"
 // -> "/.../drive_c/users/x"); "" when Wine cannot map it (or outside Wine).
 std::string UnixPathOf(const std::wstring& windowsPath);
-// A file of the source tree (e.g. "tests/support/http_server.py"), as a Unix path.
+// A file of the source tree (e.g. "tests/support/test_server.py"), as a Unix path.
 std::string SourceFile(const std::string& relative);
 
 std::wstring Utf8ToWide(const std::string& text);

@@ -1,49 +1,20 @@
-// TestHttpClient: a deliberately small HTTP/1.1 client over Winsock, so that tests can check
-// the test servers (and talk to their control routes) without the installer's own engine.
+// Test helper: the few socket operations of the Windows tests: a loopback socket on a free
+// port, a connection with a read time limit, a request answered until the peer closes, and a
+// plain HTTP GET.
 //
-// Contract: a TestHttpConnection belongs to one thread and owns its socket (closed by the
-// destructor). It reads exactly what the server sends and reports how the exchange ended:
-// a reset, an early close, a timeout are results, not errors; nothing throws. Bodies are
-// framed by Content-Length, or by the close of the connection when there is none; chunked
-// replies are not understood (the test servers never send them).
+// Contract: free functions, callable from any thread; the caller owns the sockets returned
+// (ScopedSocket closes its socket). Failures come back as an invalid socket, an empty reply
+// or status 0; nothing throws.
 #pragma once
 
 #include <winsock2.h>
 
 #include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "runtime/Win32Handles.h"
 
 namespace testing_support {
-
-using HeaderList = std::vector<std::pair<std::string, std::string>>;
-
-struct HttpRequest {
-  std::string method = "GET";
-  std::string target = "/";
-  HeaderList headers;  // Host and, with a body, Content-Length are added when missing
-  std::string body;
-};
-
-struct HttpReply {
-  bool connected = false;
-  bool headersComplete = false;  // a whole status line and header block arrived
-  bool bodyComplete = false;     // all of Content-Length arrived (or the close, without one)
-  bool timedOut = false;
-  bool resetByPeer = false;
-  bool closedByPeer = false;
-  int status = 0;
-  HeaderList headers;
-  std::string body;
-  uint32_t elapsedMs = 0;
-
-  // The first header of that name, compared without regard to case; "" when absent.
-  std::string Header(const std::string& name) const;
-  bool HasHeader(const std::string& name) const;
-};
 
 struct SocketTraits {
   static bool IsValid(SOCKET s) { return s != INVALID_SOCKET; }
@@ -52,47 +23,23 @@ struct SocketTraits {
 };
 using ScopedSocket = win::ScopedHandleT<SOCKET, SocketTraits>;
 
-// Starts Winsock once for the process; safe to call from any thread, any number of times.
-void EnsureWinsock();
-
 // A socket of `type` (SOCK_STREAM, SOCK_DGRAM) bound to 127.0.0.1 on a port the system picks,
 // written to `port`; invalid (port 0) when that fails.
 ScopedSocket BindLoopback(int type, uint16_t* port);
 
-class TestHttpConnection {
- public:
-  // Connects to 127.0.0.1:port; every later wait gives up after `timeoutMs`.
-  TestHttpConnection(uint16_t port, uint32_t timeoutMs);
-  TestHttpConnection(const TestHttpConnection&) = delete;
-  TestHttpConnection& operator=(const TestHttpConnection&) = delete;
+// A TCP connection to 127.0.0.1:port whose reads give up after `timeoutMs`.
+ScopedSocket ConnectLoopback(uint16_t port, uint32_t timeoutMs = 15000);
 
-  bool connected() const { return socket_.valid(); }
-  // Sends the request and reads its reply (HEAD: headers only).
-  HttpReply Exchange(const HttpRequest& request);
-  bool SendRaw(const std::string& bytes);
-  // Reads up to the end of a header block into `reply`; for replies whose body never ends.
-  bool ReadHeaders(HttpReply* reply);
-  // Waits for the server to close the connection; true when it did within the timeout.
-  bool WaitForClose();
-  void Close() { socket_.reset(); }
+// Sends `request` on a connection of its own; returns what came back until the peer closed.
+std::string Exchange(uint16_t port, const std::string& request, uint32_t timeoutMs = 15000);
 
- private:
-  enum class ReadResult { kData, kClosed, kReset, kTimeout };
-  ReadResult ReadSome(uint32_t deadline);
-  void ReadBody(HttpReply* reply, uint32_t deadline);
-  void NoteEnd(ReadResult how, HttpReply* reply);
-
-  ScopedSocket socket_;
-  uint32_t timeoutMs_;
-  std::string pending_;  // bytes received and not yet handed out
+struct HttpReply {
+  int status = 0;  // 0 when no status line and header block arrived
+  std::string body;
 };
 
-// One request on a connection of its own.
-HttpReply SendHttpRequest(uint16_t port, const HttpRequest& request, uint32_t timeoutMs = 15000);
+// GET of `target`, with a Range header unless `range` is empty, on a connection of its own.
 HttpReply HttpGet(uint16_t port, const std::string& target, const std::string& range = "",
                   uint32_t timeoutMs = 15000);
-
-// True when something accepts TCP connections on 127.0.0.1:port.
-bool IsListening(uint16_t port);
 
 }  // namespace testing_support

@@ -16,10 +16,29 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   Put16(out, v >> 16);
 }
 
-void PutBytes(std::vector<uint8_t>& out, const std::string& s) { out.insert(out.end(), s.begin(), s.end()); }
+void PutBytes(std::vector<uint8_t>& out, const std::string& s) {
+  out.insert(out.end(), s.begin(), s.end());
+}
 
-}  // namespace
+struct Written {
+  uint32_t crc, compressed, size, offset;
+  uint16_t method;
+};
 
+// The fields that the local header and the directory entry share, from the flags to the
+// name's length.
+void PutShared(std::vector<uint8_t>& out, const ZipEntrySpec& e, const Written& w) {
+  Put16(out, e.flags);
+  Put16(out, w.method);
+  Put16(out, 0);       // time
+  Put16(out, 0x4A69);  // date
+  Put32(out, w.crc);
+  Put32(out, w.compressed);
+  Put32(out, w.size);
+  Put16(out, static_cast<uint32_t>(e.name.size()));
+}
+
+// Raw deflate of `data`, as a zip entry holds it.
 std::string Deflate(const std::string& data) {
   z_stream stream{};
   deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
@@ -34,13 +53,11 @@ std::string Deflate(const std::string& data) {
   return out;
 }
 
+}  // namespace
+
 ZipImage BuildZip(const std::vector<ZipEntrySpec>& entries, const std::string& comment) {
   ZipImage image;
   std::vector<uint8_t>& out = image.bytes;
-  struct Written {
-    uint32_t crc, compressed, size, offset;
-    uint16_t method;
-  };
   std::vector<Written> written;
   for (const ZipEntrySpec& e : entries) {
     const std::string payload = e.deflate ? Deflate(e.data) : e.data;
@@ -54,18 +71,10 @@ ZipImage BuildZip(const std::vector<ZipEntrySpec>& entries, const std::string& c
     image.localHeaderOffsets.push_back(out.size());
     Put32(out, 0x04034b50);
     Put16(out, 20);
-    Put16(out, e.flags);
-    Put16(out, w.method);
-    Put16(out, 0);       // time
-    Put16(out, 0x4A69);  // date
-    Put32(out, w.crc);
-    Put32(out, w.compressed);
-    Put32(out, w.size);
-    Put16(out, static_cast<uint32_t>(e.name.size()));
+    PutShared(out, e, w);
     Put16(out, 0);
     PutBytes(out, e.name);
     image.dataOffsets.push_back(out.size());
-    image.dataSizes.push_back(payload.size());
     PutBytes(out, payload);
     written.push_back(w);
   }
@@ -75,14 +84,7 @@ ZipImage BuildZip(const std::vector<ZipEntrySpec>& entries, const std::string& c
     Put32(out, 0x02014b50);
     Put16(out, 20);
     Put16(out, 20);
-    Put16(out, entries[i].flags);
-    Put16(out, w.method);
-    Put16(out, 0);
-    Put16(out, 0x4A69);
-    Put32(out, w.crc);
-    Put32(out, w.compressed);
-    Put32(out, w.size);
-    Put16(out, static_cast<uint32_t>(entries[i].name.size()));
+    PutShared(out, entries[i], w);
     Put16(out, 0);  // extra
     Put16(out, 0);  // comment
     Put16(out, 0);  // disk

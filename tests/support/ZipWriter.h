@@ -32,14 +32,10 @@ struct ZipImage {
   std::vector<uint8_t> bytes;
   std::vector<size_t> localHeaderOffsets;
   std::vector<size_t> dataOffsets;
-  std::vector<size_t> dataSizes;
   size_t directoryOffset = 0;
   size_t endOfDirectoryOffset = 0;
 };
 
 ZipImage BuildZip(const std::vector<ZipEntrySpec>& entries, const std::string& comment = "");
-
-// Raw deflate of `data` (what a zip entry holds).
-std::string Deflate(const std::string& data);
 
 }  // namespace testing_support
