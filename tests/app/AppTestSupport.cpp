@@ -17,15 +17,16 @@ const wchar_t* const kRegistryKey = L"SOFTWARE\\KeltoLauncher";
 
 // The value of the line "<key>=<value>".
 std::string LineValue(const std::string& text, const std::string& key) {
-  size_t start = 0;
-  while (text.compare(start, key.size() + 1, key + "=") != 0) {
-    start = text.find('\n', start);
-    if (start == std::string::npos) return std::string();
-    ++start;
-  }
+  const size_t start = ("\n" + text).find("\n" + key + "=");
+  if (start == std::string::npos) return std::string();
   const size_t value = start + key.size() + 1;
-  const size_t end = text.find_first_of("\r\n", value);
-  return text.substr(value, end == std::string::npos ? std::string::npos : end - value);
+  return text.substr(value, text.find_first_of("\r\n", value) - value);
+}
+
+std::wstring LauncherIniPath() {
+  wchar_t folder[MAX_PATH] = L"";
+  ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
+  return std::wstring(folder) + L"\\KeltoLaucher.ini";
 }
 
 }  // namespace
@@ -35,28 +36,17 @@ std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path)
   return ::CopyFileW(program.c_str(), path.c_str(), FALSE) ? path : std::wstring();
 }
 
-std::wstring PlaceHelper(const std::wstring& path) {
-  return PlaceProgram(WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE), path);
+std::unique_ptr<RunningProcess> StartSleeperAt(const std::wstring& path) {
+  PlaceProgram(WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE), path);
+  return std::make_unique<RunningProcess>(Quoted(path) + L" sleep 120");
 }
 
-std::unique_ptr<RunningProcess> StartSleeper(const std::wstring& exe) {
-  return std::make_unique<RunningProcess>(Quoted(exe) + L" sleep 120");
-}
-
-bool WaitUntilFound(const std::wstring& folder, DWORD expectedId) {
+bool WaitUntilFound(const std::wstring& folder, DWORD processId) {
   for (int i = 0; i < 200; ++i) {
-    if (FindProcessInFolder(folder) == expectedId) return true;
+    if (FindProcessInFolder(folder) == processId) return true;
     ::Sleep(25);
   }
   return false;
-}
-
-bool Ends(DWORD processId, DWORD timeoutMs) {
-  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
-  if (!process) return true;  // already gone
-  const bool ended = ::WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
-  ::CloseHandle(process);
-  return ended;
 }
 
 std::wstring DemoPackage() { return WindowsPathOfBuildFile(KELTO_DEMO_PACKAGE); }
@@ -80,20 +70,13 @@ bool UpdateServer::StartTls(const TlsFiles& tls, uint16_t port) {
 bool UpdateServer::Serve(const std::string& digest, const TestHttpServer::Options& options) {
   const std::wstring package = root_ / L"qvinstaller.exe";
   if (!::CopyFileW(DemoPackage().c_str(), package.c_str(), FALSE)) return false;
-  packageDigest_ = WideToUtf8(FileDigest(package));
+  const std::string realDigest = WideToUtf8(FileDigest(package));
   packageSize_ = FileSizeOf(package);
-  if (packageDigest_.empty() || !WriteManifest(digest.empty() ? packageDigest_ : digest)) {
-    return false;
-  }
-  return http_.Start(root_.path(), options);
-}
-
-bool UpdateServer::WriteManifest(const std::string& digest) {
-  const std::string manifest = "[Install]\r\nUrl=" + base_ +
-                               "/qvinstaller.exe\r\nmurl=\r\nSize=" +
-                               std::to_string(packageSize_) + "\r\nMd5=" + digest +
-                               "\r\nVersion=test-1\r\n";
-  return WriteBinaryFile(root_ / L"qvinstall.txt", manifest);
+  const std::string manifest = "[Install]\r\nUrl=" + base_ + "/qvinstaller.exe\r\nmurl=\r\nSize=" +
+                               std::to_string(packageSize_) + "\r\nMd5=" +
+                               (digest.empty() ? realDigest : digest) + "\r\nVersion=test-1\r\n";
+  return !realDigest.empty() && WriteBinaryFile(root_ / L"qvinstall.txt", manifest) &&
+         http_.Start(root_.path(), options);
 }
 
 LauncherStart WaitForLauncherStart(const std::wstring& folder, DWORD limitMs) {
@@ -108,21 +91,13 @@ LauncherStart WaitForLauncherStart(const std::wstring& folder, DWORD limitMs) {
   }
   start.found = true;
   start.commandLine = LineValue(text, "cmdline");
-  start.id = LineValue(text, "id");
-  start.d = LineValue(text, "d") == "1";
-  start.pid = static_cast<DWORD>(std::strtoul(LineValue(text, "pid").c_str(), nullptr, 10));
-  if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, start.pid)) {
+  const auto pid = static_cast<DWORD>(std::strtoul(LineValue(text, "pid").c_str(), nullptr, 10));
+  if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
     ::TerminateProcess(process, 0);
     ::WaitForSingleObject(process, 5000);
     ::CloseHandle(process);
   }
   return start;
-}
-
-std::wstring LauncherIniPath() {
-  wchar_t folder[MAX_PATH] = L"";
-  ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
-  return std::wstring(folder) + L"\\KeltoLaucher.ini";
 }
 
 bool WriteIniRecord(const std::wstring& launcherPath) {
@@ -131,14 +106,14 @@ bool WriteIniRecord(const std::wstring& launcherPath) {
                        L"\xFEFF[Kelto-Launcher]\r\nInstallPath=" + launcherPath + L"\r\n");
 }
 
-bool WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD type, DWORD bytes) {
+bool WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD bytes) {
   HKEY key = nullptr;
   if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, nullptr, 0, KEY_SET_VALUE | view,
                         nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   if (bytes == 0) bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  const LONG result = ::RegSetValueExW(key, L"InstPath", 0, type,
+  const LONG result = ::RegSetValueExW(key, L"InstPath", 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(text.c_str()), bytes);
   ::RegCloseKey(key);
   return result == ERROR_SUCCESS;
@@ -201,12 +176,11 @@ bool XdotoolOn(HWND window, const std::wstring& commands) {
 
 bool ClickAt(HWND window, POINT point) { return XdotoolOn(window, XdotoolClick(point)); }
 
-bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done, DWORD waitMs,
-                int tries) {
-  for (int attempt = 0; attempt < tries; ++attempt) {
+bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done) {
+  for (int attempt = 0; attempt < 6; ++attempt) {
     if (!ClickAt(window, point)) return false;
     const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < waitMs) {
+    while (::GetTickCount() - start < 10000) {
       if (done()) return true;
       ::Sleep(50);
     }
@@ -214,9 +188,9 @@ bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done, DWO
   return done();
 }
 
-HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title) {
+HWND FindWindowOf(DWORD processId, const wchar_t* className) {
   HWND window = nullptr;
-  while ((window = ::FindWindowExW(nullptr, window, className, title))) {
+  while ((window = ::FindWindowExW(nullptr, window, className, nullptr))) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     if (owner == processId) return window;
