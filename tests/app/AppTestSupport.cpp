@@ -52,9 +52,9 @@ bool WaitUntilFound(const std::wstring& folder, DWORD processId) {
 std::wstring DemoPackage() { return WindowsPathOfBuildFile(KELTO_DEMO_PACKAGE); }
 std::wstring DemoLauncher() { return WindowsPathOfBuildFile(KELTO_DEMO_LAUNCHER); }
 
-bool UpdateServer::Start(const std::string& digest) {
+bool UpdateServer::Start(const std::string& digest, uint16_t port) {
   TestHttpServer::Options options;
-  options.port = kPort;
+  options.port = port;
   return Serve(digest, options);
 }
 

@@ -41,8 +41,9 @@ class UpdateServer {
  public:
   static constexpr uint16_t kPort = 18601;
 
-  // `digest` replaces the package's MD5 digest in the manifest when not empty.
-  bool Start(const std::string& digest = std::string());
+  // `digest` replaces the package's MD5 digest in the manifest when not empty; another port
+  // than the primary address's (18602 is the fallback's) serves the same files.
+  bool Start(const std::string& digest = std::string(), uint16_t port = kPort);
   // TLS on `port`: the manifest names "https://localhost:<port>/qvinstaller.exe".
   bool StartTls(const testing_support::TlsFiles& tls, uint16_t port);
   testing_support::TestHttpServer& http() { return http_; }

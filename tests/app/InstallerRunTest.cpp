@@ -114,26 +114,6 @@ TEST_F(InstallerRunTest, OneClickFromAGameFolderInstallsThePackageBesideIt) {
   ::CloseHandle(mutex);
 }
 
-// An earlier install: "直接启动" starts the old launcher with the game number, and the
-// installer ends without installing anything.
-TEST_F(InstallerRunTest, AnExistingLauncherIsStartedDirectly) {
-  const std::wstring old = L"F:\\老版本";
-  ASSERT_FALSE(
-      app_test::PlaceProgram(app_test::DemoLauncher(), old + L"\\KeltoLauncher.exe").empty());
-  ASSERT_TRUE(app_test::WriteIniRecord(old + L"\\KeltoLauncher.exe"));
-  RunningProcess installer(Quoted(InstallerPath()) + L" -i 30");
-  const HWND box = WaitForShownWindowOf(installer.id(), L"keltoim");
-  ASSERT_NE(box, nullptr) << "no prompt";
-  EXPECT_EQ(::GetWindow(box, GW_OWNER), app_test::FindWindowOf(installer.id(), L"InstallPackages"));
-  DWORD exitCode = 1;
-  ASSERT_TRUE(  // "直接启动"
-      app_test::ClickUntil(box, kBoxOkButton, [&] { return installer.Wait(0, &exitCode); }));
-  EXPECT_EQ(exitCode, 0u);
-  EXPECT_EQ(WaitForLauncherStart(old).commandLine,
-            WideToUtf8(old + L"\\KeltoLauncher.exe -i \"30\" -d"));
-  EXPECT_FALSE(FolderExists(OneClickFolder())) << "it installed anyway";
-}
-
 // A flaky network in hidden mode: the manifest's connection reset once; for the package a
 // portal's page, then a connection dropped a third of the way, then a server that ignores
 // the range and sends everything again. The install ends as on a good network: no page
@@ -218,34 +198,6 @@ TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
   EXPECT_EQ(primary.http().RequestsFor("/qvinstall.txt").size(), 11u);
   EXPECT_EQ(fallback.http().RequestsFor("/qvinstall.txt").size(), 11u);
   EXPECT_TRUE(primary.http().RequestsFor("/qvinstaller.exe").empty());
-}
-
-// Against servers whose certificate nobody signed, the player sees the network failure box,
-// the support log names the refused certificate and libcurl's certificate error, and no
-// request reaches either server.
-TEST_F(InstallerRunTest, AnUntrustedCertificateIsANetworkFailureAndNothingIsSent) {
-  app_test::UpdateServer primary, fallback;
-  ASSERT_TRUE(primary.StartTls(RogueLocalhost(), kHttpsPrimaryPort)) << primary.http().error();
-  ASSERT_TRUE(fallback.StartTls(RogueLocalhost(), kHttpsFallbackPort)) << fallback.http().error();
-  const std::wstring log = kit_ / L"support.log";
-  RunningProcess installer(Placed(KELTO_TEST_BUILD_EXE) + L" -l " + Quoted(log));
-  const HWND window = WaitForShownWindowOf(installer.id(), L"InstallPackages");
-  ASSERT_NE(window, nullptr) << "no install window";
-  // The failure box, centred on the window, lies above the spot clicked.
-  ASSERT_TRUE(app_test::ClickUntil(window, kOneClickButton, [&] {
-    const HWND box = app_test::FindWindowOf(installer.id(), L"keltoim");
-    return box && ::IsWindowVisible(box);
-  })) << "no failure box";
-  installer.Terminate();
-
-  const SupportLogFile file = ReadSupportLog(log);
-  const auto refusals = file.Messages(L"CCurlHttp TLS: the certificate of localhost is not trusted");
-  EXPECT_GE(refusals.size(), 6u) << "each attempt on both addresses is refused";
-  const auto ends = file.Messages(L"CHttpCommand::Done()  code:60 errtype:5");
-  ASSERT_FALSE(ends.empty()) << "the manifest's end names no certificate error";
-  EXPECT_NE(ends.back().find(L"url:https://localhost:18612/qvinstall.txt"), std::wstring::npos);
-  EXPECT_TRUE(primary.http().Requests().empty());
-  EXPECT_TRUE(fallback.http().Requests().empty());
 }
 
 }  // namespace

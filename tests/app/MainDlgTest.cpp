@@ -34,6 +34,7 @@
 #include "ui/OptionUI.h"
 #include "ui/ProgressUI.h"
 #include "ui/TabLayoutUI.h"
+#include "updater/PackageFiles.h"
 
 using namespace testing_support;
 using app_test::OneClickFolder;
@@ -42,19 +43,6 @@ namespace {
 
 constexpr const wchar_t* kFailureText = L"连接超时，请检查网络是否正常";
 constexpr const wchar_t* kCorruptText = L"文件已损坏，请重新下载！";
-
-// Bytes of the files directly in `folder`.
-long long BytesIn(const std::wstring& folder) {
-  long long bytes = 0;
-  WIN32_FIND_DATAW data = {};
-  HANDLE found = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (found == INVALID_HANDLE_VALUE) return 0;
-  do {
-    bytes += (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  } while (::FindNextFileW(found, &data));
-  ::FindClose(found);
-  return bytes;
-}
 
 // The message boxes this process shows, the topmost first.
 std::vector<HWND> ShownBoxes() {
@@ -212,7 +200,14 @@ class MainDlgTest : public SkinWindowTest {
     PumpMessagesFor(100);
   }
 
-  app_test::UpdateServer server_;
+  // Failing fetches at the fallback address end at once: refused connections there are
+  // tried three times half a second apart.
+  void StartFailingFallback() {
+    ASSERT_TRUE(fallback_.Start(std::string(), 18602)) << fallback_.http().error();
+    ASSERT_TRUE(fallback_.http().AddRule(FaultRule("/qvinstall.txt").Status(503)));
+  }
+
+  app_test::UpdateServer server_, fallback_;
   std::unique_ptr<CMainDlg> dialog_;
 };
 
@@ -288,10 +283,12 @@ TEST_F(MainDlgTest, CustomInstallFromTheStartPageUntilThePlayerQuitsTheDownload)
   AnswerNextBox(&stop, L"btn_ok", "");
   ASSERT_TRUE(Click(L"btn_close"));
   ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
-  const long long arrived = BytesIn(folder);
+  const std::wstring part = package_files::PartPath(package_files::PackagePath(folder),
+                                                     L"test-1", package_files::kPartSuffix);
+  const long long arrived = FileSizeOf(part);
   EXPECT_GT(arrived, 0);
   PumpMessagesFor(1000);
-  EXPECT_EQ(BytesIn(folder), arrived) << "the download went on after the window";
+  EXPECT_EQ(FileSizeOf(part), arrived) << "the download went on after the window";
   EXPECT_LT(arrived, server_.packageSize());
 }
 
@@ -302,15 +299,16 @@ TEST_F(MainDlgTest, CustomInstallFromTheStartPageUntilThePlayerQuitsTheDownload)
 // runs to its end and is deleted, and no launcher starts behind the closed window.
 TEST_F(MainDlgTest, OneClickInstallThroughAFailingServerUntilThePlayerQuits) {
   ASSERT_TRUE(server_.Start()) << server_.http().error();
-  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Times(2).Status(503)));
+  StartFailingFallback();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Times(1).Status(503)));
   ASSERT_TRUE(
       server_.http().AddRule(FaultRule("/qvinstaller.exe").Times(1).CloseAfter(1 << 20)));
   ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Status(404)));
   Open();
   BoxRecord box;
-  // The fourth fetch of the manifest is the retry after the download that broke off.
+  // The third fetch of the manifest is the retry after the download that broke off.
   AnswerNextBox(&box, L"btn_ok", "box_connection", [&] {
-    return server_.http().RequestsFor("/qvinstall.txt").size() >= 4 &&
+    return server_.http().RequestsFor("/qvinstall.txt").size() >= 3 &&
            server_.http().ClearRules() &&
            server_.http().AddRule(FaultRule("/qvinstaller.exe").Drip(8 << 20));
   });
@@ -318,8 +316,7 @@ TEST_F(MainDlgTest, OneClickInstallThroughAFailingServerUntilThePlayerQuits) {
   ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kProgressPage; }, 15000));
   EXPECT_EQ(Text(L"lb_download"), L"下载中");
   ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered; }, 90000));
-  // The first attempt ended at the fallback address, where nothing listens: libcurl's 7.
-  EXPECT_EQ(box.shown, "提示信息|连接超时，请检查网络是否正常|code:7 type:5|重试||x");
+  EXPECT_EQ(box.shown, "提示信息|连接超时，请检查网络是否正常|code:503 type:4|重试||x");
   EXPECT_EQ(g_mostBoxes, 1) << "a second box was stacked on the open one";
 
   ASSERT_TRUE(PumpMessagesUntil(
@@ -353,6 +350,7 @@ TEST_F(MainDlgTest, OneClickInstallThroughAFailingServerUntilThePlayerQuits) {
 // package found meanwhile waits for the player's answer to it. The package never runs.
 TEST_F(MainDlgTest, ACorruptPackageIsNeverRunAndNoBoxIsStackedOnAnother) {
   ASSERT_TRUE(server_.Start(std::string(32, '0'))) << server_.http().error();
+  StartFailingFallback();
   ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstall.txt").Times(1).Status(503)));
   Open();
   BoxRecord corrupt;
@@ -375,7 +373,7 @@ TEST_F(MainDlgTest, ACorruptPackageIsNeverRunAndNoBoxIsStackedOnAnother) {
     if (ShownBoxes().size() > 1) return true;
     if (Text(L"lb_download") != L"安装中") return false;
     if (installingSince == 0) installingSince = ::GetTickCount();
-    return ::GetTickCount() - installingSince > 1500;
+    return ::GetTickCount() - installingSince > 1000;
   });
   AnswerNextBox(&again, L"btn_cancel", "",
                 [&] { return quit.answered && ShownBoxText() == kCorruptText; });
@@ -389,18 +387,26 @@ TEST_F(MainDlgTest, ACorruptPackageIsNeverRunAndNoBoxIsStackedOnAnother) {
   EXPECT_FALSE(FolderExists(OneClickFolder() + L"\\bin")) << "the corrupt package ran";
 }
 
-// "直接启动" with a launcher that will not start leads on to the folder page of the old
-// launcher's folder, as "覆盖安装" does.
-TEST_F(MainDlgTest, AnEarlierInstallWhoseLauncherWillNotStartLeadsToItsFolder) {
+// An earlier install: the player is asked, and "直接启动" starts the old launcher with the
+// game number and closes the installer; a launcher that will not start leads on to the folder
+// page of its folder instead, as "覆盖安装" does.
+TEST_F(MainDlgTest, AnEarlierInstallsLauncherIsStartedDirectlyIfItCanBe) {
   const std::wstring old = L"F:\\旧版\\凯途星联";
-  ASSERT_TRUE(WriteTestFile(old + L"\\KeltoLauncher.exe"));
+  ASSERT_FALSE(
+      app_test::PlaceProgram(app_test::DemoLauncher(), old + L"\\KeltoLauncher.exe").empty());
   ASSERT_TRUE(app_test::WriteIniRecord(old + L"\\KeltoLauncher.exe"));
   BoxRecord box;
   AnswerNextBox(&box, L"btn_cancel", "box_existing_install");
   Open();
-  ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && Page() == CMainDlg::kFolderPage; },
-                                20000));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
   EXPECT_EQ(box.shown, "提示信息|您已经安装了凯途星联，是否覆盖安装？||覆盖安装|直接启动|");
+  EXPECT_EQ(app_test::WaitForLauncherStart(old).commandLine,
+            WideToUtf8(old + L"\\KeltoLauncher.exe -i \"12\" -d"));
+
+  ASSERT_TRUE(WriteTestFile(old + L"\\KeltoLauncher.exe"));  // no program
+  AnswerNextBox(&box, L"btn_cancel", "");
+  Open();
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 20000));
   EXPECT_EQ(Text(L"edit_input"), old);
 }
 
@@ -409,14 +415,13 @@ TEST_F(MainDlgTest, AnEarlierInstallWhoseLauncherWillNotStartLeadsToItsFolder) {
 // the update server without a second box.
 TEST_F(MainDlgTest, RetryAfterMendingTheProxyUsesTheNewSettings) {
   ASSERT_TRUE(server_.Start()) << server_.http().error();
-  // A configuration script that sends the update servers' ports to a proxy where nothing
-  // listens (port 1), and everything else, other tests' servers meanwhile, directly.
+  StartFailingFallback();
+  // A configuration script that sends the primary update server's port to a proxy where
+  // nothing listens (port 1), and everything else, other tests' servers meanwhile, directly.
   TempFolder scripts{L"proxy-script"};
   ASSERT_TRUE(WriteBinaryFile(scripts / L"proxy.pac",
                               "function FindProxyForURL(url, host) {\n"
-                              "  if (url.indexOf(':18601/') > 0 || url.indexOf(':18602/') > 0)\n"
-                              "    return 'PROXY 127.0.0.1:1';\n"
-                              "  return 'DIRECT';\n"
+                              "  return url.indexOf(':18601/') > 0 ? 'PROXY 127.0.0.1:1' : 'DIRECT';\n"
                               "}\n"));
   TestHttpServer scriptServer;
   ASSERT_TRUE(scriptServer.Start(scripts.path())) << scriptServer.error();
@@ -433,7 +438,6 @@ TEST_F(MainDlgTest, RetryAfterMendingTheProxyUsesTheNewSettings) {
   });
   ASSERT_TRUE(Click(L"btn_install"));
   ASSERT_TRUE(PumpMessagesUntil([&] { return box.answered && !ShownBox(); }, 90000));
-  EXPECT_NE(box.shown.find("|code:7 type:5|"), std::string::npos) << box.shown;
   EXPECT_EQ(fetchedThroughTheProxy, 0u);
 
   BoxRecord again;
