@@ -1,6 +1,4 @@
-// A program that the application tests copy into folders of their choosing and start, so that
-// the routines which look for the processes of a folder meet real ones: "sleep <seconds>"
-// waits (at most 10 minutes), then exits with 0.
+// Copied into folders and started by the tests: "sleep <seconds>" waits (10 minutes at most).
 #include <windows.h>
 
 #include <cwchar>

@@ -1,11 +1,13 @@
 #include "AppTestSupport.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdlib>
 
 #include "TestHostWindow.h"
 #include "app/CommonUtils.h"
+#include "support/MessagePump.h"
 
 using namespace testing_support;
 
@@ -14,14 +16,6 @@ namespace app_test {
 namespace {
 
 const wchar_t* const kRegistryKey = L"SOFTWARE\\KeltoLauncher";
-
-// The value of the line "<key>=<value>".
-std::string LineValue(const std::string& text, const std::string& key) {
-  const size_t start = ("\n" + text).find("\n" + key + "=");
-  if (start == std::string::npos) return std::string();
-  const size_t value = start + key.size() + 1;
-  return text.substr(value, text.find_first_of("\r\n", value) - value);
-}
 
 std::wstring LauncherIniPath() {
   wchar_t folder[MAX_PATH] = L"";
@@ -41,63 +35,42 @@ std::unique_ptr<RunningProcess> StartSleeperAt(const std::wstring& path) {
   return std::make_unique<RunningProcess>(Quoted(path) + L" sleep 120");
 }
 
-bool WaitUntilFound(const std::wstring& folder, DWORD processId) {
-  for (int i = 0; i < 200; ++i) {
-    if (FindProcessInFolder(folder) == processId) return true;
-    ::Sleep(25);
-  }
-  return false;
-}
-
 std::wstring DemoPackage() { return WindowsPathOfBuildFile(KELTO_DEMO_PACKAGE); }
 std::wstring DemoLauncher() { return WindowsPathOfBuildFile(KELTO_DEMO_LAUNCHER); }
 
 bool UpdateServer::Start(const std::string& digest, uint16_t port) {
-  TestHttpServer::Options options;
-  options.port = port;
-  return Serve(digest, options);
-}
-
-bool UpdateServer::StartTls(const TlsFiles& tls, uint16_t port) {
-  TestHttpServer::Options options;
-  options.port = port;
-  options.tlsCertificate = tls.certificate;
-  options.tlsKey = tls.key;
-  base_ = "https://localhost:" + std::to_string(port);
-  return Serve(std::string(), options);
-}
-
-bool UpdateServer::Serve(const std::string& digest, const TestHttpServer::Options& options) {
   const std::wstring package = root_ / L"qvinstaller.exe";
   if (!::CopyFileW(DemoPackage().c_str(), package.c_str(), FALSE)) return false;
   const std::string realDigest = WideToUtf8(FileDigest(package));
   packageSize_ = FileSizeOf(package);
-  const std::string manifest = "[Install]\r\nUrl=" + base_ + "/qvinstaller.exe\r\nmurl=\r\nSize=" +
-                               std::to_string(packageSize_) + "\r\nMd5=" +
-                               (digest.empty() ? realDigest : digest) + "\r\nVersion=test-1\r\n";
+  const std::string manifest = "[Install]\r\nUrl=http://127.0.0.1:" + std::to_string(kPort) +
+                               "/qvinstaller.exe\r\nmurl=\r\nSize=" + std::to_string(packageSize_) +
+                               "\r\nMd5=" + (digest.empty() ? realDigest : digest) +
+                               "\r\nVersion=test-1\r\n";
+  TestHttpServer::Options options;
+  options.port = port;
   return !realDigest.empty() && WriteBinaryFile(root_ / L"qvinstall.txt", manifest) &&
          http_.Start(root_.path(), options);
 }
 
 LauncherStart WaitForLauncherStart(const std::wstring& folder, DWORD limitMs) {
-  LauncherStart start;
-  const std::wstring record = folder + L"\\KeltoLauncher.started.txt";
+  // The launcher writes its record in one go: "cmdline=..." first, "pid=..." last.
   std::string text;
-  const DWORD begin = ::GetTickCount();
-  // The launcher writes its record in one go; "pid=" is its last line.
-  while ((text = ReadBinaryFile(record)).find("pid=") == std::string::npos) {
-    if (::GetTickCount() - begin > limitMs) return start;
-    ::Sleep(50);
+  if (!PumpMessagesUntil(
+          [&] {
+            text = ReadBinaryFile(folder + L"\\KeltoLauncher.started.txt");
+            return text.find("\r\npid=") != std::string::npos;
+          },
+          limitMs)) {
+    return LauncherStart();
   }
-  start.found = true;
-  start.commandLine = LineValue(text, "cmdline");
-  const auto pid = static_cast<DWORD>(std::strtoul(LineValue(text, "pid").c_str(), nullptr, 10));
+  const auto pid = std::strtoul(text.c_str() + text.find("\r\npid=") + 6, nullptr, 10);
   if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
     ::TerminateProcess(process, 0);
     ::WaitForSingleObject(process, 5000);
     ::CloseHandle(process);
   }
-  return start;
+  return LauncherStart{true, text.substr(8, text.find("\r\n") - 8)};
 }
 
 bool WriteIniRecord(const std::wstring& launcherPath) {
@@ -128,38 +101,23 @@ void RemoveLauncherRecords() {
 
 std::wstring OneClickFolder() { return L"D:\\凯途网络\\凯途星联"; }
 
-void ClearTestDrive(wchar_t drive) {
-  const std::wstring root = std::wstring(1, drive) + L":\\";
-  WIN32_FIND_DATAW data = {};
-  HANDLE found = ::FindFirstFileW((root + L"*").c_str(), &data);
-  if (found == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveFolderTree(root + name);
-    } else {
-      ::DeleteFileW((root + name).c_str());
-    }
-  } while (::FindNextFileW(found, &data));
-  ::FindClose(found);
-}
-
-void ClearInstallTraces() {
-  RemoveLauncherRecords();
-  ClearTestDrive(L'D');
-  ClearTestDrive(L'F');
-}
-
 bool TestDrivesPresent() {
   const char* drives = std::getenv("KELTO_TEST_DRIVES");
   return drives && *drives;
 }
 
-std::wstring TitleOf(HWND window) {
-  wchar_t title[256] = L"";
-  ::GetWindowTextW(window, title, 256);
-  return title;
+void ClearInstallTraces() {
+  RemoveLauncherRecords();
+  for (const wchar_t* drive : {L"D", L"F"}) {
+    // The shell deletes whatever the pattern names, folders with all they hold.
+    std::wstring from = std::wstring(drive) + L":\\*";
+    from.push_back(L'\0');  // a list that ends with two nulls
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    ::SHFileOperationW(&operation);
+  }
 }
 
 bool XdotoolOn(HWND window, const std::wstring& commands) {
@@ -179,23 +137,9 @@ bool ClickAt(HWND window, POINT point) { return XdotoolOn(window, XdotoolClick(p
 bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done) {
   for (int attempt = 0; attempt < 6; ++attempt) {
     if (!ClickAt(window, point)) return false;
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < 10000) {
-      if (done()) return true;
-      ::Sleep(50);
-    }
+    if (PumpMessagesUntil(done, 10000)) return true;
   }
-  return done();
-}
-
-HWND FindWindowOf(DWORD processId, const wchar_t* className) {
-  HWND window = nullptr;
-  while ((window = ::FindWindowExW(nullptr, window, className, nullptr))) {
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == processId) return window;
-  }
-  return nullptr;
+  return false;
 }
 
 }  // namespace app_test

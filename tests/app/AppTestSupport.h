@@ -1,12 +1,12 @@
-// Shared pieces of the application's Windows tests and of the reliability soak: copies of
-// programs placed where a test wants them, the demo game, an update server on the installer's
-// own manifest address, the launcher's records of an earlier install and of its own start,
-// the harness's test drives, and real X input to any process's window.
+// Shared pieces of the application's Windows tests and of the reliability soak: programs
+// placed where a test wants them, the demo game, update servers on the installer's manifest
+// addresses, the launcher's records, the harness's test drives and real X input to any
+// process's window.
 //
-// Contract: the test's thread. The update server binds 127.0.0.1:18601, which the deployment
-// defaults name (with TLS, a port of the https test build): tests that start it take the CTest
-// lock "installer_ports"; tests that touch the launcher's records take "launcher_records", and
-// the test drives "test_drives". Failures come back as false, empty or null; nothing throws.
+// Contract: the test's thread. The update servers bind the installer's fixed ports (18601 and
+// 18602): tests that start them take the CTest lock "installer_ports"; tests that touch the
+// launcher's records take "launcher_records", and the test drives "test_drives". Failures come
+// back as false, empty or null; nothing throws.
 #pragma once
 
 #include <winsock2.h>  // before windows.h: the test servers' helpers use sockets
@@ -18,7 +18,6 @@
 #include <string>
 
 #include "support/ProcessRunner.h"
-#include "support/TestCertificates.h"
 #include "support/TestFiles.h"
 #include "support/TestHttpServer.h"
 
@@ -26,13 +25,9 @@ namespace app_test {
 
 // A copy of the program `program` at `path`, its folder made first.
 std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path);
-// A sleeping copy of the app test helper at `path`; ended at the latest by its destructor.
+// A copy of the app test helper at `path`, sleeping; ended at the latest by the destructor.
 std::unique_ptr<testing_support::RunningProcess> StartSleeperAt(const std::wstring& path);
-// Whether the search of `folder` finds `processId` within 5 s (a process just started shows
-// its executable's path only once it is loaded).
-bool WaitUntilFound(const std::wstring& folder, DWORD processId);
 
-// The demo game's package and launcher as the build made them.
 std::wstring DemoPackage();
 std::wstring DemoLauncher();
 
@@ -41,21 +36,16 @@ class UpdateServer {
  public:
   static constexpr uint16_t kPort = 18601;
 
-  // `digest` replaces the package's MD5 digest in the manifest when not empty; another port
-  // than the primary address's (18602 is the fallback's) serves the same files.
+  // `digest` replaces the package's MD5 digest in the manifest when not empty; the manifest
+  // names the package on the primary address in any case.
   bool Start(const std::string& digest = std::string(), uint16_t port = kPort);
-  // TLS on `port`: the manifest names "https://localhost:<port>/qvinstaller.exe".
-  bool StartTls(const testing_support::TlsFiles& tls, uint16_t port);
   testing_support::TestHttpServer& http() { return http_; }
   long long packageSize() const { return packageSize_; }
 
  private:
-  bool Serve(const std::string& digest, const testing_support::TestHttpServer::Options& options);
-
   testing_support::TempFolder root_{L"update-server"};
   testing_support::TestHttpServer http_;
   long long packageSize_ = 0;
-  std::string base_ = "http://127.0.0.1:" + std::to_string(kPort);
 };
 
 struct LauncherStart {
@@ -66,8 +56,8 @@ struct LauncherStart {
 // (its window would stay for 20 s).
 LauncherStart WaitForLauncherStart(const std::wstring& folder, DWORD limitMs = 30000);
 
-// The ini record in the common application-data folder, the registry value "InstPath" in
-// `view` (`bytes` long; by default the text with its null), and both removed (both views).
+// The ini record in the common application-data folder; the registry value "InstPath" in
+// `view`, `bytes` long (by default the text with its null); both removed, in both views.
 bool WriteIniRecord(const std::wstring& launcherPath);
 bool WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD bytes = 0);
 void RemoveLauncherRecords();
@@ -76,11 +66,9 @@ void RemoveLauncherRecords();
 std::wstring OneClickFolder();
 // Whether the harness gave Wine its test drives (D: 160 MiB, E: read-only, F: writable).
 bool TestDrivesPresent();
-void ClearTestDrive(wchar_t drive);
-// The launcher's records and the writable test drives' contents, which an install leaves.
+// Removes what an install leaves: the launcher's records and all on the drives D: and F:.
 void ClearInstallTraces();
 
-std::wstring TitleOf(HWND window);
 // Starts xdotool on the X window behind `window` (of any process), which `commands` name %1,
 // and returns at once: the caller waits for the effect.
 bool XdotoolOn(HWND window, const std::wstring& commands);
@@ -88,7 +76,5 @@ bool ClickAt(HWND window, POINT point);
 // Clicks until `done` holds, up to six times 10 s apart: a click on another process's window
 // just mapped can be lost on a busy display. Only for a spot that is empty once it took effect.
 bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done);
-// The top-level window of process `processId` with class `className`, shown or not.
-HWND FindWindowOf(DWORD processId, const wchar_t* className);
 
 }  // namespace app_test

@@ -1,9 +1,6 @@
-// The real installer, KeltoSetup.exe as the build made it, and its https test build
-// (KeltoSetupTestBuild.exe) run end to end against update servers on their manifest addresses,
-// installing the real demo game on the harness's test drives (or beside the installer in
-// hidden mode), driven by real X input, and checked by what they leave behind: the game's
-// files, the launcher's record of how it was started, the package gone, the support log, the
-// exit code.
+// The real installer end to end, installing the demo game on the test drives (or beside itself
+// in hidden mode), checked by what it leaves: the game, the launcher's record of its start,
+// the package gone, the support log, the exit code.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,7 +21,6 @@ using app_test::WaitForLauncherStart;
 namespace {
 
 constexpr DWORD kInstallLimitMs = 150000;
-constexpr uint16_t kHttpsPrimaryPort = 18611, kHttpsFallbackPort = 18612;
 constexpr POINT kOneClickButton = {270, 250}, kBoxOkButton = {236, 94};
 
 class InstallerRunTest : public testing::Test {
@@ -35,28 +31,25 @@ class InstallerRunTest : public testing::Test {
   }
   void TearDown() override { app_test::ClearInstallTraces(); }
 
-  // A copy of the program `build` made, in a folder of the test's own: hidden mode installs
-  // beside that folder.
+  // A copy of the program `build` made, in a folder of the test's own.
   std::wstring Placed(const char* build) {
-    return Quoted(app_test::PlaceProgram(WindowsPathOfBuildFile(build),
-                                         kit_ / L"bin\\KeltoSetup.exe"));
+    return Quoted(
+        app_test::PlaceProgram(WindowsPathOfBuildFile(build), kit_ / L"bin\\KeltoSetup.exe"));
   }
   std::wstring HiddenFolder() const { return kit_ / L"凯途星联"; }
 
-  // Runs `command` in hidden mode to its end, which must come with exit code 0 and without a
-  // window ever showing; the process's id.
+  // Runs `command` to its end, which must come with code 0 and no window shown; its id.
   DWORD RunHidden(const std::wstring& command) {
     RunningProcess installer(command);
     bool shown = false;
     DWORD exitCode = 1;
-    const DWORD start = ::GetTickCount();
-    while (installer.started() && !installer.Wait(50, &exitCode) &&
-           ::GetTickCount() - start < kInstallLimitMs) {
-      for (const wchar_t* type : {L"InstallPackages", L"keltoim"}) {
-        const HWND window = app_test::FindWindowOf(installer.id(), type);
-        shown = shown || (window && ::IsWindowVisible(window));
-      }
-    }
+    PumpMessagesUntil(
+        [&] {
+          shown = shown || WaitForShownWindowOf(installer.id(), L"InstallPackages", 0) ||
+                  WaitForShownWindowOf(installer.id(), L"keltoim", 0);
+          return !installer.started() || installer.Wait(50, &exitCode);
+        },
+        kInstallLimitMs);
     EXPECT_EQ(exitCode, 0u) << "the installer did not end with code 0";
     EXPECT_FALSE(shown) << "hidden mode showed a window";
     return installer.id();
@@ -76,15 +69,9 @@ TEST_F(InstallerRunTest, OneClickFromAGameFolderInstallsThePackageBesideIt) {
   RunningProcess run(Quoted(installer));
   const HWND window = WaitForShownWindowOf(run.id(), L"InstallPackages");
   ASSERT_NE(window, nullptr) << "no install window";
-  EXPECT_EQ(app_test::TitleOf(window), L"安装凯途星联");
-  // A pop-up with system menu and minimise box; the window base adds the clipping.
-  EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE)) & 0xFFFF0000u,
-            0x800A0000u | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   RECT bounds = {}, work = {};
   ::GetWindowRect(window, &bounds);
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  EXPECT_EQ(bounds.right - bounds.left, 540);
-  EXPECT_EQ(bounds.bottom - bounds.top, 355);
   EXPECT_EQ(bounds.left, work.left + (work.right - work.left - 540) / 2);
   // The window paints before the rest of start-up; it comes to the front once its loop runs.
   EXPECT_TRUE(PumpMessagesUntil([&] { return ::GetForegroundWindow() == window; }, 5000));
@@ -114,10 +101,9 @@ TEST_F(InstallerRunTest, OneClickFromAGameFolderInstallsThePackageBesideIt) {
   ::CloseHandle(mutex);
 }
 
-// A flaky network in hidden mode: the manifest's connection reset once; for the package a
-// portal's page, then a connection dropped a third of the way, then a server that ignores
-// the range and sends everything again. The install ends as on a good network: no page
-// written, the partial file continued and then started over, the game whole.
+// The manifest's connection reset once; for the package a portal's page, a connection dropped
+// a third of the way, and a server that ignores the range: no page written, the partial file
+// continued and then started over, the game whole.
 TEST_F(InstallerRunTest, HiddenModeRidesOutAFlakyNetwork) {
   app_test::UpdateServer server;
   ASSERT_TRUE(server.Start()) << server.http().error();
@@ -141,9 +127,8 @@ TEST_F(InstallerRunTest, HiddenModeRidesOutAFlakyNetwork) {
   EXPECT_EQ(package[2].sent, server.packageSize());
 }
 
-// In hidden mode a package that differs from its digest ends the run at once, without running
-// it. The support log asked for where no file can be made goes to the temporary folder under
-// a dated name, in the format the studio's support reads, and names the place it replaced.
+// A package that differs from its digest ends the run without running it. The support log
+// asked for where no file can be made goes to the temporary folder, dated, naming the refusal.
 TEST_F(InstallerRunTest, HiddenModeEndsOnACorruptPackageAndItsLogFindsAPlace) {
   app_test::UpdateServer server;
   ASSERT_TRUE(server.Start(std::string(32, '0'))) << server.http().error();
@@ -164,37 +149,29 @@ TEST_F(InstallerRunTest, HiddenModeEndsOnACorruptPackageAndItsLogFindsAPlace) {
   ::FindClose(find);
   const std::wstring file = temp / found.cFileName;
   const SupportLogFile log = ReadSupportLog(file);
-  ASSERT_TRUE(log.byteOrderMark);
-  EXPECT_TRUE(log.endsWithLineEnd);
+  EXPECT_TRUE(log.byteOrderMark && log.endsWithLineEnd);
   EXPECT_TRUE(log.malformed.empty()) << testing::PrintToString(log.malformed);
   ASSERT_GE(log.lines.size(), 6u);
   for (const SupportLogLine& line : log.lines) {
     EXPECT_EQ(line.pid, pid);
-    EXPECT_NE(line.tid, 0u);
     // Source paths are relative ones into the tree, the same on every build machine.
     EXPECT_TRUE(line.location.front() != L'/' && line.location.find(L"src/") != std::wstring::npos)
         << WideToUtf8(line.location);
   }
   EXPECT_EQ(log.lines.front().message, L"KeltoSetup 1.0.0 support log " + file);
   EXPECT_EQ(log.Messages(L"the log file " + refused + L" cannot be written").size(), 1u);
-  EXPECT_EQ(log.Messages(L"options: "),
-            std::vector<std::wstring>{L"options: hidden 1, game number 30, start launcher 1"});
-  EXPECT_EQ(log.Messages(L"CCurlWorkshop::Init() ").size(), 2u);
   EXPECT_EQ(log.lines.back().message, L"KeltoSetup exits with code 0");
 }
 
-// The https test build in hidden mode against servers the test authority signed, both
-// failing every fetch: the first attempt and ten automatic retries each ask both addresses
-// once, and then the installer gives up.
+// Both servers failing, the first attempt and ten automatic retries each ask both addresses
+// once, then the installer gives up (its test build, which retries after 0.2 s, not 5 s).
 TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
-  std::string error;
-  ASSERT_TRUE(TrustTestAuthority(&error)) << error;
   app_test::UpdateServer primary, fallback;
-  ASSERT_TRUE(primary.StartTls(TrustedLocalhost(), kHttpsPrimaryPort)) << primary.http().error();
-  ASSERT_TRUE(fallback.StartTls(TrustedLocalhost(), kHttpsFallbackPort)) << fallback.http().error();
+  ASSERT_TRUE(primary.Start()) << primary.http().error();
+  ASSERT_TRUE(fallback.Start(std::string(), 18602)) << fallback.http().error();
   ASSERT_TRUE(primary.http().AddRule(FaultRule("/qvinstall.txt").Status(503)));
   ASSERT_TRUE(fallback.http().AddRule(FaultRule("/qvinstall.txt").Status(503)));
-  RunHidden(Placed(KELTO_TEST_BUILD_EXE) + L" -h");
+  RunHidden(Placed(KELTO_QUICK_RETRY_EXE) + L" -h");
   EXPECT_EQ(primary.http().RequestsFor("/qvinstall.txt").size(), 11u);
   EXPECT_EQ(fallback.http().RequestsFor("/qvinstall.txt").size(), 11u);
   EXPECT_TRUE(primary.http().RequestsFor("/qvinstaller.exe").empty());
