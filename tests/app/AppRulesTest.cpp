@@ -1,14 +1,12 @@
 // The installer's platform-free rules, natively under the sanitizers and under Wine.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
 #include <vector>
 
 #include "app/CommonText.h"
 #include "app/InstallCommands.h"
 #include "app/InstallLocationRules.h"
-#include "app/InstallProgress.h"
 #include "app/SupportLogRules.h"
 
 namespace {
@@ -38,13 +36,6 @@ TEST(InstallLocationRules, FoldersNeedADriveLetterAndNoForbiddenCharacter) {
         L"D:\\a*b", L"D:\\a?b", L"D:\\a|b", L"D:\\a\tb", L"D:\\Games\n"}) {
     EXPECT_FALSE(install_location::IsValidPath(bad)) << testing::PrintToString(bad);
   }
-}
-
-// The image string drawing the progress bar never outgrows what the painter reads.
-TEST(InstallProgress, TheBarsImageStringStaysWithinItsLimitForAnyNumbers) {
-  const std::wstring widest = install_progress::ProgressBarImage(INT_MAX, INT_MAX, INT_MAX);
-  EXPECT_LE(widest.size(), install_progress::kImageTextLimit);
-  EXPECT_EQ(widest.substr(widest.size() - 12), L"\t\t\t\t\t\t\t\t\t   ") << "the last item was cut";
 }
 
 // Unquoted, a trailing backslash of the folder would escape the quote that closes it.
