@@ -76,6 +76,7 @@ TEST_F(InstallerRunTest, OneClickFromAGameFolderInstallsThePackageBesideIt) {
   RunningProcess second(Quoted(InstallerPath()));
   const HWND box = WaitForShownWindowOf(second.id(), L"keltoim");
   ASSERT_NE(box, nullptr) << "the second start showed no box";
+  PumpMessagesFor(400);  // for the X server to show its first paint
   if (auto shot = CaptureWindow(box, 0)) SaveScreenshot(*shot, "box_already_running");
   DWORD exitCode = 1;
   ASSERT_TRUE(app_test::ClickUntil(box, kBoxOkButton, [&] { return second.Wait(0, &exitCode); }));
