@@ -50,7 +50,8 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   // Timers: 1 is the progress bar's, the others the window's.
   static constexpr UINT kShineTimer = 1, kShineTimerMs = 20;
   static constexpr UINT kInstallTimer = 11, kInstallTimerMs = 100;
-  static constexpr UINT kRetryTimer = 12, kRetryTimerMs = 5000;
+  // The retry timer's period is set in MainDlgDownload.cpp.
+  static constexpr UINT kRetryTimer = 12;
   static constexpr UINT kPromptTimer = 13, kPromptTimerMs = 100;
   // Automatic retries in hidden mode before the installer gives up.
   static constexpr int kHiddenRetryLimit = 10;

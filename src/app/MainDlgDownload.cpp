@@ -13,7 +13,15 @@
 #include "ui/ProgressUI.h"
 #include "updater/Updater.h"
 
+// The pause between a failed attempt and its automatic retry. Test builds of the installer
+// compile this file again with a shorter one, so that a run through many failures is quick.
+#ifndef KELTO_RETRY_DELAY_MS
+#define KELTO_RETRY_DELAY_MS 5000
+#endif
+
 namespace {
+
+constexpr UINT kRetryTimerMs = KELTO_RETRY_DELAY_MS;
 
 // Automatic retries made in hidden mode, over the whole run.
 int g_hiddenRetries = 0;

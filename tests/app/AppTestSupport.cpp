@@ -1,11 +1,13 @@
 #include "AppTestSupport.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdlib>
 
 #include "TestHostWindow.h"
 #include "app/CommonUtils.h"
+#include "support/MessagePump.h"
 
 using namespace testing_support;
 
@@ -15,17 +17,10 @@ namespace {
 
 const wchar_t* const kRegistryKey = L"SOFTWARE\\KeltoLauncher";
 
-// The value of the line "<key>=<value>".
-std::string LineValue(const std::string& text, const std::string& key) {
-  size_t start = 0;
-  while (text.compare(start, key.size() + 1, key + "=") != 0) {
-    start = text.find('\n', start);
-    if (start == std::string::npos) return std::string();
-    ++start;
-  }
-  const size_t value = start + key.size() + 1;
-  const size_t end = text.find_first_of("\r\n", value);
-  return text.substr(value, end == std::string::npos ? std::string::npos : end - value);
+std::wstring LauncherIniPath() {
+  wchar_t folder[MAX_PATH] = L"";
+  ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
+  return std::wstring(folder) + L"\\KeltoLaucher.ini";
 }
 
 }  // namespace
@@ -35,94 +30,47 @@ std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path)
   return ::CopyFileW(program.c_str(), path.c_str(), FALSE) ? path : std::wstring();
 }
 
-std::wstring PlaceHelper(const std::wstring& path) {
-  return PlaceProgram(WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE), path);
-}
-
-std::unique_ptr<RunningProcess> StartSleeper(const std::wstring& exe) {
-  return std::make_unique<RunningProcess>(Quoted(exe) + L" sleep 120");
-}
-
-bool WaitUntilFound(const std::wstring& folder, DWORD expectedId) {
-  for (int i = 0; i < 200; ++i) {
-    if (FindProcessInFolder(folder) == expectedId) return true;
-    ::Sleep(25);
-  }
-  return false;
-}
-
-bool Ends(DWORD processId, DWORD timeoutMs) {
-  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
-  if (!process) return true;  // already gone
-  const bool ended = ::WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
-  ::CloseHandle(process);
-  return ended;
+std::unique_ptr<RunningProcess> StartSleeperAt(const std::wstring& path) {
+  PlaceProgram(WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE), path);
+  return std::make_unique<RunningProcess>(Quoted(path) + L" sleep 120");
 }
 
 std::wstring DemoPackage() { return WindowsPathOfBuildFile(KELTO_DEMO_PACKAGE); }
 std::wstring DemoLauncher() { return WindowsPathOfBuildFile(KELTO_DEMO_LAUNCHER); }
 
-bool UpdateServer::Start(const std::string& digest) {
-  TestHttpServer::Options options;
-  options.port = kPort;
-  return Serve(digest, options);
-}
-
-bool UpdateServer::StartTls(const TlsFiles& tls, uint16_t port) {
-  TestHttpServer::Options options;
-  options.port = port;
-  options.tlsCertificate = tls.certificate;
-  options.tlsKey = tls.key;
-  base_ = "https://localhost:" + std::to_string(port);
-  return Serve(std::string(), options);
-}
-
-bool UpdateServer::Serve(const std::string& digest, const TestHttpServer::Options& options) {
+bool UpdateServer::Start(const std::string& digest, uint16_t port) {
   const std::wstring package = root_ / L"qvinstaller.exe";
   if (!::CopyFileW(DemoPackage().c_str(), package.c_str(), FALSE)) return false;
-  packageDigest_ = WideToUtf8(FileDigest(package));
+  const std::string realDigest = WideToUtf8(FileDigest(package));
   packageSize_ = FileSizeOf(package);
-  if (packageDigest_.empty() || !WriteManifest(digest.empty() ? packageDigest_ : digest)) {
-    return false;
-  }
-  return http_.Start(root_.path(), options);
-}
-
-bool UpdateServer::WriteManifest(const std::string& digest) {
-  const std::string manifest = "[Install]\r\nUrl=" + base_ +
-                               "/qvinstaller.exe\r\nmurl=\r\nSize=" +
-                               std::to_string(packageSize_) + "\r\nMd5=" + digest +
+  const std::string manifest = "[Install]\r\nUrl=http://127.0.0.1:" + std::to_string(kPort) +
+                               "/qvinstaller.exe\r\nmurl=\r\nSize=" + std::to_string(packageSize_) +
+                               "\r\nMd5=" + (digest.empty() ? realDigest : digest) +
                                "\r\nVersion=test-1\r\n";
-  return WriteBinaryFile(root_ / L"qvinstall.txt", manifest);
+  TestHttpServer::Options options;
+  options.port = port;
+  return !realDigest.empty() && WriteBinaryFile(root_ / L"qvinstall.txt", manifest) &&
+         http_.Start(root_.path(), options);
 }
 
 LauncherStart WaitForLauncherStart(const std::wstring& folder, DWORD limitMs) {
-  LauncherStart start;
-  const std::wstring record = folder + L"\\KeltoLauncher.started.txt";
+  // The launcher writes its record in one go: "cmdline=..." first, "pid=..." last.
   std::string text;
-  const DWORD begin = ::GetTickCount();
-  // The launcher writes its record in one go; "pid=" is its last line.
-  while ((text = ReadBinaryFile(record)).find("pid=") == std::string::npos) {
-    if (::GetTickCount() - begin > limitMs) return start;
-    ::Sleep(50);
+  if (!PumpMessagesUntil(
+          [&] {
+            text = ReadBinaryFile(folder + L"\\KeltoLauncher.started.txt");
+            return text.find("\r\npid=") != std::string::npos;
+          },
+          limitMs)) {
+    return LauncherStart();
   }
-  start.found = true;
-  start.commandLine = LineValue(text, "cmdline");
-  start.id = LineValue(text, "id");
-  start.d = LineValue(text, "d") == "1";
-  start.pid = static_cast<DWORD>(std::strtoul(LineValue(text, "pid").c_str(), nullptr, 10));
-  if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, start.pid)) {
+  const auto pid = std::strtoul(text.c_str() + text.find("\r\npid=") + 6, nullptr, 10);
+  if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
     ::TerminateProcess(process, 0);
     ::WaitForSingleObject(process, 5000);
     ::CloseHandle(process);
   }
-  return start;
-}
-
-std::wstring LauncherIniPath() {
-  wchar_t folder[MAX_PATH] = L"";
-  ::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
-  return std::wstring(folder) + L"\\KeltoLaucher.ini";
+  return LauncherStart{true, text.substr(8, text.find("\r\n") - 8)};
 }
 
 bool WriteIniRecord(const std::wstring& launcherPath) {
@@ -131,14 +79,14 @@ bool WriteIniRecord(const std::wstring& launcherPath) {
                        L"\xFEFF[Kelto-Launcher]\r\nInstallPath=" + launcherPath + L"\r\n");
 }
 
-bool WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD type, DWORD bytes) {
+bool WriteRegistryRecord(const std::wstring& text, REGSAM view, DWORD bytes) {
   HKEY key = nullptr;
   if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, nullptr, 0, KEY_SET_VALUE | view,
                         nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   if (bytes == 0) bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  const LONG result = ::RegSetValueExW(key, L"InstPath", 0, type,
+  const LONG result = ::RegSetValueExW(key, L"InstPath", 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(text.c_str()), bytes);
   ::RegCloseKey(key);
   return result == ERROR_SUCCESS;
@@ -153,38 +101,23 @@ void RemoveLauncherRecords() {
 
 std::wstring OneClickFolder() { return L"D:\\凯途网络\\凯途星联"; }
 
-void ClearTestDrive(wchar_t drive) {
-  const std::wstring root = std::wstring(1, drive) + L":\\";
-  WIN32_FIND_DATAW data = {};
-  HANDLE found = ::FindFirstFileW((root + L"*").c_str(), &data);
-  if (found == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveFolderTree(root + name);
-    } else {
-      ::DeleteFileW((root + name).c_str());
-    }
-  } while (::FindNextFileW(found, &data));
-  ::FindClose(found);
-}
-
-void ClearInstallTraces() {
-  RemoveLauncherRecords();
-  ClearTestDrive(L'D');
-  ClearTestDrive(L'F');
-}
-
 bool TestDrivesPresent() {
   const char* drives = std::getenv("KELTO_TEST_DRIVES");
   return drives && *drives;
 }
 
-std::wstring TitleOf(HWND window) {
-  wchar_t title[256] = L"";
-  ::GetWindowTextW(window, title, 256);
-  return title;
+void ClearInstallTraces() {
+  RemoveLauncherRecords();
+  for (const wchar_t* drive : {L"D", L"F"}) {
+    // The shell deletes whatever the pattern names, folders with all they hold.
+    std::wstring from = std::wstring(drive) + L":\\*";
+    from.push_back(L'\0');  // a list that ends with two nulls
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_NO_UI;
+    ::SHFileOperationW(&operation);
+  }
 }
 
 bool XdotoolOn(HWND window, const std::wstring& commands) {
@@ -201,27 +134,12 @@ bool XdotoolOn(HWND window, const std::wstring& commands) {
 
 bool ClickAt(HWND window, POINT point) { return XdotoolOn(window, XdotoolClick(point)); }
 
-bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done, DWORD waitMs,
-                int tries) {
-  for (int attempt = 0; attempt < tries; ++attempt) {
+bool ClickUntil(HWND window, POINT point, const std::function<bool()>& done) {
+  for (int attempt = 0; attempt < 6; ++attempt) {
     if (!ClickAt(window, point)) return false;
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < waitMs) {
-      if (done()) return true;
-      ::Sleep(50);
-    }
+    if (PumpMessagesUntil(done, 10000)) return true;
   }
-  return done();
-}
-
-HWND FindWindowOf(DWORD processId, const wchar_t* className, const wchar_t* title) {
-  HWND window = nullptr;
-  while ((window = ::FindWindowExW(nullptr, window, className, title))) {
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == processId) return window;
-  }
-  return nullptr;
+  return false;
 }
 
 }  // namespace app_test

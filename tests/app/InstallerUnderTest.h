@@ -1,7 +1,5 @@
-// The installer of this build (KeltoSetup.exe), for tests that start it as a real process.
-//
-// Contract: the test target defines KELTO_INSTALLER_EXE (the program's Unix path); the path
-// returned is Wine's Windows form of it. Any thread.
+// The installer of this build as Wine names it, for tests that start it. Contract: any thread;
+// the test target defines KELTO_INSTALLER_EXE (the program's Unix path).
 #pragma once
 
 #include <string>

@@ -1,0 +1,228 @@
+// The common utilities, the install location and the install step (with the demo package and
+// launcher) on real files, processes, the registry and the test drives. The worker posts to a
+// message-only window of the test, which plays the dialog's timer through installTicks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "AppTestSupport.h"
+#include "app/CommonUtils.h"
+#include "app/InstallLocation.h"
+#include "app/InstallWorker.h"
+#include "runtime/WindowMessages.h"
+#include "support/MessagePump.h"
+
+using namespace app_test;
+using namespace install_location;
+using namespace testing_support;
+
+namespace {
+
+TEST(CommonUtils, CreateDirMakesEveryParentButNeverTakesAFileForAFolder) {
+  TempFolder temp;
+  EXPECT_TRUE(CreateDir(temp / L"凯途网络\\凯途星联\\bin"));
+  ASSERT_TRUE(WriteTestFile(temp / L"occupied"));
+  EXPECT_FALSE(CreateDir(temp / L"occupied"));
+  EXPECT_FALSE(CreateDir(temp / L"occupied\\sub"));
+}
+
+TEST(CommonUtils, DeleteTreeNeverFollowsALinkNorTakesARelativePath) {
+  TempFolder temp;
+  const std::wstring saves = temp / L"saves";
+  const std::wstring bin = temp / L"game\\bin";
+  ASSERT_TRUE(WriteTestFile(saves + L"\\slot1.sav"));
+  ASSERT_TRUE(WriteTestFile(bin + L"\\data\\地图\\map1.pak"));
+  ASSERT_TRUE(MakeFolderLink(bin + L"\\saves", saves));
+  // Not there, a tree counts as deleted: false here is the refusal.
+  EXPECT_FALSE(DeleteTree(L"no-such-folder\\"));
+  DeleteTree(bin + L"\\");
+  EXPECT_FALSE(FileExists(bin + L"\\data\\地图\\map1.pak"));
+  EXPECT_TRUE(FileExists(saves + L"\\slot1.sav"));
+}
+
+// A helper's "kill" ends the other of its name, not itself; a process starting has no name.
+TEST(CommonUtils, KillProcessesByNameNeverEndsTheCallerNorNamelessProcesses) {
+  TempFolder temp;
+  const std::wstring name = L"kelto_killer_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  auto sleeper = StartSleeperAt(temp / name);
+  ASSERT_TRUE(
+      PumpMessagesUntil([&] { return FindProcessInFolder(temp.path()) == sleeper->id(); }, 5000));
+  EXPECT_EQ(RunProcess(Quoted(temp / name) + L" kill " + name, 30000).exitCode, 101u);
+  EXPECT_EQ(KillProcessesByName(L""), 0);
+}
+
+// A 32-bit launcher writes the 32-bit view, asked first; the text ends at its length or null.
+TEST(LauncherRecords, TheRegistrysThirtyTwoBitViewFirstAndItsTextToItsEnd) {
+  RemoveLauncherRecords();
+  TempFolder temp;
+  const std::wstring older = temp / L"older", newer = temp / L"凯途星联";
+  ASSERT_TRUE(WriteTestFile(older + L"\\KeltoLauncher.exe"));
+  ASSERT_TRUE(WriteTestFile(newer + L"\\KeltoLauncher.exe"));
+  InstallPaths paths;
+  const auto bytes = static_cast<DWORD>(newer.size() * sizeof(wchar_t));
+  EXPECT_TRUE(WriteRegistryRecord(newer, KEY_WOW64_64KEY, bytes));
+  EXPECT_TRUE(DetectLauncherRecord(paths));
+  EXPECT_EQ(paths.launcherPath, newer + L"\\KeltoLauncher.exe");
+  EXPECT_TRUE(WriteRegistryRecord(older + std::wstring(1, L'\0') + L"junk", KEY_WOW64_32KEY));
+  EXPECT_TRUE(DetectLauncherRecord(paths));
+  EXPECT_EQ(paths.launcherPath, older + L"\\KeltoLauncher.exe");
+  RemoveLauncherRecords();
+}
+
+// Exactly 150 MiB free is enough for the folder the player picks, not for the one-click
+// choice, which then takes the next drive of D, E, C, F, G that qualifies. Hidden mode installs
+// beside the installer's folder, unless that is a drive root.
+TEST(TestDrives, FoldersAreChosenByDriveOrderAndSpace) {
+  if (!TestDrivesPresent()) GTEST_SKIP() << "needs the harness's test drives";
+  ClearInstallTraces();
+  ASSERT_EQ(FreeBytes(L"D:"), 160ull << 20) << "D: should be an empty 160 MiB tmpfs";
+  ASSERT_TRUE(WriteTestFile(L"D:\\filler.bin", 10ull << 20));
+  EXPECT_EQ(QuickInstallDir(InstallPaths()), L"C:\\凯途网络\\凯途星联");
+  EXPECT_EQ(ValidateInstallDir(L"D:\\凯途").result, kDirAccepted);
+  ASSERT_TRUE(WriteTestFile(L"D:\\one-more-page.bin", 4096));
+  EXPECT_EQ(ValidateInstallDir(L"D:\\凯途").result, kDirNoSpace);
+  EXPECT_EQ(SilentInstallDirFor(L"F:"), L"C:\\凯途网络\\凯途星联");
+  ClearInstallTraces();
+}
+
+// What the worker posted to its window.
+std::vector<UINT> g_posted;
+
+LRESULT CALLBACK RecordPosted(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_CLOSE && message < WM_USER) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+  g_posted.push_back(message);
+  return 0;
+}
+
+bool Posted(UINT message) { return std::count(g_posted.begin(), g_posted.end(), message) > 0; }
+
+class InstallWorkerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = RecordPosted;
+    windowClass.lpszClassName = L"KeltoInstallWorkerTest";
+    ::RegisterClassW(&windowClass);
+    window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                nullptr, nullptr, nullptr);
+    g_posted.clear();
+    package_ = temp_ / L"dl\\qvinstaller.exe";
+    ASSERT_FALSE(PlaceProgram(DemoPackage(), package_).empty());
+    folder_ = temp_ / L"凯途网络\\凯途星联";
+    job_ = {folder_, package_, L"", false, L"", 30, true, window_};
+  }
+  void TearDown() override { ::DestroyWindow(window_); }
+
+  // Runs a worker whose displayed progress is at its end, until it closes or gives up.
+  void Run() {
+    CRefPtr<CInstallWorker> worker = new CInstallWorker(job_);
+    worker->installTicks = 900;
+    EXPECT_TRUE(worker->Start());
+    EXPECT_TRUE(PumpMessagesUntil([&] { return Posted(WM_CLOSE) || Posted(msg::kPackageUnusable); },
+                                  90000));
+  }
+  bool Unpacked() const { return FileExists(folder_ + L"\\bin\\game.dat"); }
+
+  TempFolder temp_{L"worker"};
+  HWND window_ = nullptr;
+  std::wstring package_, folder_;
+  CInstallWorker::TJob job_;
+};
+
+// The folder ends in a backslash, which the package's command line must not let escape its
+// quote; the digest is compared without regard to case.
+TEST_F(InstallWorkerTest, RunsThePackageWaitsForTheProgressThenStartsTheLauncher) {
+  job_.installDir = folder_ + L"\\";
+  job_.expectedDigest = FileDigest(package_);
+  for (wchar_t& c : job_.expectedDigest) c = ::towupper(c);
+  CRefPtr<CInstallWorker> worker = new CInstallWorker(job_);
+  ASSERT_TRUE(worker->Start());
+  ASSERT_TRUE(PumpMessagesUntil([&] { return worker->finishing.load(); }, 90000));
+  EXPECT_EQ(g_posted, std::vector<UINT>{msg::kPackageRunning});
+  EXPECT_TRUE(Unpacked());
+  // Until the displayed progress has reached its end nothing more happens.
+  worker->installTicks = 899;
+  PumpMessagesFor(300);
+  EXPECT_FALSE(Posted(WM_CLOSE));
+  EXPECT_TRUE(FileExists(package_));
+
+  worker->installTicks = 900;
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Posted(WM_CLOSE); }, 30000));
+  EXPECT_EQ(WaitForLauncherStart(folder_).commandLine,
+            WideToUtf8(folder_ + L"\\KeltoLauncher.exe -i \"30\" -d"));
+  EXPECT_FALSE(FileExists(package_)) << "the package stays after the install";
+}
+
+// One that cannot even start is unusable, not an install that installed nothing.
+TEST_F(InstallWorkerTest, APackageThatCannotStartIsUnusable) {
+  ASSERT_TRUE(WriteBinaryFile(package_, "this is no program"));
+  Run();
+  EXPECT_EQ(g_posted, (std::vector<UINT>{msg::kPackageRunning, msg::kPackageUnusable}));
+  EXPECT_FALSE(FolderExists(folder_));
+}
+
+// Stopped before its package was found good, a worker changes nothing; once its window has
+// gone it waits no longer for the displayed progress, and deletes the package it ran.
+TEST_F(InstallWorkerTest, AStoppedWorkerOrAWindowGoneEndsTheStep) {
+  CRefPtr<CInstallWorker> early = new CInstallWorker(job_);
+  early->Stop();
+  ASSERT_TRUE(early->Start());
+  early->WaitUntilDone();
+  PumpMessagesFor(100);
+  EXPECT_TRUE(g_posted.empty());
+  EXPECT_FALSE(FolderExists(folder_));
+
+  job_.runLauncher = false;
+  CRefPtr<CInstallWorker> late = new CInstallWorker(job_);
+  ASSERT_TRUE(late->Start());
+  ASSERT_TRUE(PumpMessagesUntil([&] { return late->finishing.load(); }, 90000));
+  ::DestroyWindow(window_);
+  ASSERT_TRUE(PumpMessagesUntil([&] { return !FileExists(package_); }, 10000));
+  late->WaitUntilDone();
+  EXPECT_TRUE(Unpacked());
+}
+
+// An install elsewhere touches no old program; one over the old launcher's folder first ends
+// its processes (not those of "凯途星联2") and removes its program files.
+TEST_F(InstallWorkerTest, OnlyTheOldLaunchersOwnFolderIsCleaned) {
+  const std::wstring running = folder_ + L"\\bin\\游戏.exe";
+  auto old = StartSleeperAt(running);
+  auto other = StartSleeperAt(folder_ + L"2\\游戏.exe");
+  for (const wchar_t* name : CInstallWorker::kOldInstallFiles) {
+    ASSERT_TRUE(WriteTestFile(folder_ + L"\\" + name, 5));
+  }
+  ASSERT_TRUE(WriteTestFile(folder_ + L"\\patch\\1\\p.dat"));
+  ASSERT_TRUE(WriteTestFile(folder_ + L"\\存档\\save.dat"));
+  // A process just started shows its executable's path only once it is loaded.
+  ASSERT_TRUE(PumpMessagesUntil([&] { return FindProcessInFolder(folder_) == old->id(); }, 5000));
+  ASSERT_TRUE(
+      PumpMessagesUntil([&] { return FindProcessInFolder(folder_ + L"2") == other->id(); }, 5000));
+  job_.launcherFound = true;
+  job_.runLauncher = false;
+
+  job_.launcherPath = temp_ / L"旧版\\KeltoLauncher.exe";
+  Run();
+  ASSERT_TRUE(Posted(WM_CLOSE));
+  EXPECT_TRUE(old->IsRunning());
+  EXPECT_TRUE(FileExists(folder_ + L"\\tg.id"));
+
+  g_posted.clear();
+  ASSERT_FALSE(PlaceProgram(DemoPackage(), package_).empty());
+  job_.launcherPath = folder_ + L"\\KeltoLauncher.exe";
+  Run();
+  ASSERT_TRUE(Posted(WM_CLOSE));
+  EXPECT_TRUE(old->Wait(5000)) << "the old game still runs";
+  EXPECT_TRUE(other->IsRunning()) << "a program of the folder beside it was ended";
+  EXPECT_FALSE(FileExists(running));
+  EXPECT_FALSE(FolderExists(folder_ + L"\\patch"));
+  for (const wchar_t* name : {L"ywupdate.ini", L"uninst.exe", L"tg.id", L"GameSettings.ini"}) {
+    EXPECT_FALSE(FileExists(folder_ + L"\\" + name)) << WideToUtf8(name);
+  }
+  EXPECT_TRUE(FileExists(folder_ + L"\\存档\\save.dat")) << "the player's file";
+}
+
+}  // namespace
