@@ -8,7 +8,7 @@ WIN_DIR    := $(BUILD)/win
 NATIVE_DIR := $(BUILD)/native
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup win native test demo bench soak clean
+.PHONY: all setup win native test demo bench soak sign-release clean
 
 all: win native
 
@@ -40,6 +40,13 @@ bench: win
 # SOAK_ARGS="--seed N --rounds N --part kills|faults" changes what it does.
 soak: win
 	@./tools/run-isolated.sh ./tools/soak.sh $(WIN_DIR) $(SOAK_ARGS)
+
+# Signs the release build's installer with the studio's code-signing certificate (README,
+# "Publishing a release"): make sign-release CERT=studio-cert.pem KEY=studio-key.pem
+RELEASE_EXE ?= $(BUILD)/release/bin/KeltoSetup.exe
+sign-release:
+	@test -n "$(CERT)" -a -n "$(KEY)" || { echo "usage: make sign-release CERT=cert.pem KEY=key.pem [TIMESTAMP=url] [RELEASE_EXE=file]" >&2; exit 2; }
+	@./tools/sign_release.sh "$(RELEASE_EXE)" "$(CERT)" "$(KEY)" "$(TIMESTAMP)"
 
 clean:
 	rm -rf $(BUILD)

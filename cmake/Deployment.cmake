@@ -10,6 +10,8 @@ set(SETUP_MANIFEST_FALLBACK "http://127.0.0.1:18602/qvinstall.txt" CACHE STRING
 set(SETUP_AGREEMENT_URL "http://127.0.0.1:18601/xy/" CACHE STRING
     "Address of the licence agreement page")
 set(SETUP_GAME_NAME "凯途星联" CACHE STRING "Display name of the game in the window title")
+set(SETUP_MANIFEST_PUBLIC_KEY "" CACHE STRING
+    "The studio's manifest key: base64 of its P-256 public key (DER SubjectPublicKeyInfo, as tools/publish/kelto_publish.py keygen prints it); empty takes manifests unsigned")
 set(SETUP_DNS_SERVERS "127.0.0.1:18653" CACHE STRING
     "DNS fallback resolver's servers, ';'-separated, each an IPv4 address with an optional :port")
 

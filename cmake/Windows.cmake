@@ -32,15 +32,18 @@ if(NOT _default_cache)
 endif()
 set(KELTO_CURL_ROOT "${_default_cache}/curl-mingw" CACHE PATH "Static libcurl for Windows")
 find_library(KELTO_ZLIB libz.a PATHS /usr/x86_64-w64-mingw32/lib NO_DEFAULT_PATH REQUIRED)
-add_library(kelto_curl INTERFACE)
-target_include_directories(kelto_curl INTERFACE ${KELTO_CURL_ROOT}/include)
-target_compile_definitions(kelto_curl INTERFACE CURL_STATICLIB)
 include(${CMAKE_CURRENT_LIST_DIR}/DelayImports.cmake)
 foreach(dll comctl32 ole32 shell32 shlwapi winhttp winmm gdiplus crypt32 bcrypt ws2_32 secur32)
   kelto_delay_import(${dll})
 endforeach()
+# An imported library, so that the link line keeps the system libraries it needs after it even
+# where the program's own code links some of them too (bcrypt).
+add_library(kelto_curl STATIC IMPORTED)
+set_target_properties(kelto_curl PROPERTIES IMPORTED_LOCATION ${KELTO_CURL_ROOT}/lib/libcurl.a)
+target_include_directories(kelto_curl INTERFACE ${KELTO_CURL_ROOT}/include)
+target_compile_definitions(kelto_curl INTERFACE CURL_STATICLIB)
 target_link_libraries(kelto_curl INTERFACE
-  ${KELTO_CURL_ROOT}/lib/libcurl.a ${KELTO_ZLIB} delay_ws2_32 delay_crypt32 delay_bcrypt advapi32)
+  ${KELTO_ZLIB} delay_ws2_32 delay_crypt32 delay_bcrypt advapi32)
 set(KELTO_CURL_EXE ${KELTO_CURL_ROOT}/bin/curl.exe)
 
 add_library(kelto_zlib INTERFACE)

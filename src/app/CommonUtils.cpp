@@ -204,12 +204,14 @@ DWORD StartProcess(const std::wstring& program, const std::wstring& commandLine,
   return 0;
 }
 
-DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine) {
-  PROCESS_INFORMATION started;
-  const DWORD error = Launch(program, commandLine, started);
+DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine,
+                 const std::function<void()>& started) {
+  PROCESS_INFORMATION info;
+  const DWORD error = Launch(program, commandLine, info);
   if (error != 0) return error;
-  win::ScopedHandle process(started.hProcess);
-  win::ScopedHandle thread(started.hThread);
+  win::ScopedHandle process(info.hProcess);
+  win::ScopedHandle thread(info.hThread);
+  if (started) started();
   ::WaitForSingleObject(process.get(), INFINITE);
   return 0;
 }

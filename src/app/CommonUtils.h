@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/CommonText.h"
@@ -58,8 +59,10 @@ bool MoveFileWithRetry(const std::wstring& source, const std::wstring& target);
 DWORD StartProcess(const std::wstring& program, const std::wstring& commandLine,
                    PROCESS_INFORMATION* info = nullptr);
 
-// Like StartProcess, then waits for the process to end, without a time limit.
-DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine);
+// Like StartProcess, then waits for the process to end, without a time limit. `started`, when
+// given, runs once the process exists, before the wait.
+DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine,
+                 const std::function<void()>& started = nullptr);
 
 // Ends every other process whose executable file name is exactly `name` (case-sensitive), with
 // exit code 0, and returns how many there were. This process is never ended, whatever its

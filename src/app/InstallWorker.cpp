@@ -61,14 +61,15 @@ unsigned __stdcall CInstallWorker::InstallThreadProc(void* worker) {
 }
 
 void CInstallWorker::Run() {
-  if (!PackageMatchesDigest()) {
+  CHeldPackage package;
+  if (!package.Open(job_.packagePath) || !PackageMatchesDigest(package)) {
     Post(msg::kPackageUnusable);
     return;
   }
   // The player quit while the package was checked: nothing has changed yet, and the window
   // that would show the install is gone.
   if (Stopped()) return;
-  if (!RunPackage()) {
+  if (!RunPackage(package)) {
     Post(msg::kPackageUnusable);
     return;
   }
@@ -76,21 +77,36 @@ void CInstallWorker::Run() {
   Post(WM_CLOSE, 1);
 }
 
-bool CInstallWorker::PackageMatchesDigest() const {
-  if (job_.expectedDigest.empty()) return true;
+bool CInstallWorker::PackageMatchesDigest(CHeldPackage& package) const {
+  const bool wantSha256 = !job_.expectedSha256.empty();
+  if (job_.expectedDigest.empty() && !wantSha256) return true;
   // A package that cannot be read to its end is as unusable as one that differs.
-  const std::wstring actual = FileDigest(job_.packagePath);
-  return !actual.empty() && EqualsIgnoringAsciiCase(actual, job_.expectedDigest);
+  std::wstring md5, sha256;
+  if (!package.Digest(&md5, wantSha256 ? &sha256 : nullptr)) return false;
+  if (wantSha256 && !EqualsIgnoringAsciiCase(sha256, job_.expectedSha256)) {
+    LOG_FILE(2, L"install worker: the package's SHA-256 %ls is not the manifest's %ls",
+             sha256.c_str(), job_.expectedSha256.c_str());
+    return false;
+  }
+  if (!job_.expectedDigest.empty() && !EqualsIgnoringAsciiCase(md5, job_.expectedDigest)) {
+    LOG_FILE(2, L"install worker: the package's MD5 %ls is not the manifest's %ls", md5.c_str(),
+             job_.expectedDigest.c_str());
+    return false;
+  }
+  return true;
 }
 
-bool CInstallWorker::RunPackage() {
+bool CInstallWorker::RunPackage(CHeldPackage& package) {
   Post(msg::kPackageRunning);
   if (job_.launcherFound) CleanOldInstall();
   const std::wstring commandLine =
       install_commands::PackageCommandLine(job_.packagePath, job_.installDir);
   // The package's exit code says nothing the installer could act on; a package that cannot
-  // even start (blocked, not a program) is one to download again.
-  const DWORD error = RunAndWait(job_.packagePath, commandLine);
+  // even start (blocked, not a program) is one to download again. Once its process exists
+  // the image is mapped from the checked bytes and the hold may go.
+  const DWORD error =
+      RunAndWait(job_.packagePath, commandLine, [&package] { package.Release(); });
+  package.Release();
   if (error != 0) {
     LOG_FILE(2, L"install worker: package did not start: %u", static_cast<unsigned>(error));
     return false;

@@ -1,5 +1,6 @@
 // CInstallWorker: the install step, on a worker thread of its own: checks the downloaded
-// package against the manifest's MD5 digest, removes what an older launcher left in its
+// package against the manifest's digests (SHA-256 and MD5, each when given), holding the
+// file from that check until the package's process exists (HeldPackage.h), removes what an older launcher left in its
 // folder, runs the package silently into the install folder, waits for the displayed
 // progress to reach its end, starts the launcher with the game number, deletes the package
 // and closes the install window.
@@ -29,6 +30,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/HeldPackage.h"
 #include "runtime/RefPtr.h"
 #include "runtime/Win32Handles.h"
 
@@ -37,7 +39,8 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   struct TJob {
     std::wstring installDir;      // the folder the package unpacks into
     std::wstring packagePath;     // the package, deleted after the install
-    std::wstring expectedDigest;  // the manifest's MD5 digest; empty skips the check
+    std::wstring expectedDigest;  // the manifest's MD5 digest; empty skips that check
+    std::wstring expectedSha256;  // the manifest's SHA-256; empty skips that check
     bool launcherFound = false;   // an installed launcher was found at start-up ...
     std::wstring launcherPath;    // ... here
     int gameId = 12;              // handed to the launcher
@@ -80,9 +83,9 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   // The whole step on the worker thread.
   void Run();
   bool Stopped();
-  bool PackageMatchesDigest() const;
-  // False when the package could not be started.
-  bool RunPackage();
+  bool PackageMatchesDigest(CHeldPackage& package) const;
+  // False when the package could not be started. The hold ends once its process exists.
+  bool RunPackage(CHeldPackage& package);
   void FinishAndLaunch();
   void CleanOldInstall();
   // Ends every process that runs from the old install's folder, as far as that is possible.

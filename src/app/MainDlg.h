@@ -159,6 +159,7 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   bool unusableBehindQuitBox_ = false;
   bool launcherFound_ = false;
   std::wstring expectedDigest_;
+  std::wstring expectedSha256_;
   int shineOffset_ = 0;
   int64_t totalBytes_ = 0;
   int64_t completedBytes_ = 0;

@@ -105,6 +105,7 @@ void CMainDlg::OnManifestResult(int kind, int code, const std::wstring&,
                                 const std::wstring& digest) {
   // Copied first: the module may be gone once a failure box has been answered.
   expectedDigest_ = digest;
+  expectedSha256_ = updater_ ? updater_->manifest().packageSha256 : std::wstring();
   if (kind != 0) OnDownloadFailed(kind, code);
 }
 

@@ -34,6 +34,7 @@ void CMainDlg::BeginInstall() {
   job.installDir = paths_.installDir;
   job.packagePath = JoinPath(paths_.downloadDir, install_commands::kPackageFile);
   job.expectedDigest = expectedDigest_;
+  job.expectedSha256 = expectedSha256_;
   job.launcherFound = launcherFound_;
   job.launcherPath = paths_.launcherPath;
   job.gameId = gameId_;

@@ -34,8 +34,10 @@ void IBufferStream::Close() {
 
 OBufferStream::OBufferStream(uint32_t maxSize) : maxSize_(maxSize) {
   // A machine that cannot spare 2 MiB starts empty and fails on its first write instead.
-  buffer_.reset(new (std::nothrow) char[kInitialCapacity]);
-  if (buffer_) capacity_ = kInitialCapacity;
+  const uint32_t initial =
+      static_cast<uint32_t>(std::min<uint64_t>(kInitialCapacity, maxSize_ + kSlack));
+  buffer_.reset(new (std::nothrow) char[initial]);
+  if (buffer_) capacity_ = initial;
 }
 
 int32_t OBufferStream::Write(const void* data, uint32_t length) {

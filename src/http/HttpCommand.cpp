@@ -18,7 +18,7 @@ bool CHttpCommand::Start() {
   if (running) return false;
   ReleaseTransfer();
   curl = new CCurlHttp(owner);
-  curl->SetOutput(std::make_unique<OBufferStream>());
+  curl->SetOutput(std::make_unique<OBufferStream>(maxReplyBytes));
   if (method == kPost && !postData.empty()) {
     curl->SetInput(std::make_unique<IBufferStream>(postData.data(),
                                                    static_cast<uint32_t>(postData.size())));

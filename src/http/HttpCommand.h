@@ -15,6 +15,7 @@
 
 #include <string>
 
+#include "http/BufferStream.h"
 #include "http/HttpBase.h"
 
 class CHttpCommand : public CHttpBase {
@@ -30,6 +31,9 @@ class CHttpCommand : public CHttpBase {
   void OnHttpCode(int status) override;
 
   std::string postData;  // the body of a POST
+  // The longest answer taken; a longer one ends the command with the buffer's error (type 1,
+  // code 8), not retried.
+  uint32_t maxReplyBytes = OBufferStream::kDefaultMaxSize;
   DoneCallback onDone = nullptr;
   void* userData = nullptr;
 };

@@ -55,12 +55,16 @@ bool ReadManifest(const std::wstring& tempPath, const std::wstring& text,
     *code = failure.osError;
     return false;
   }
-  // 3. The five values, in this order.
+  // 3. The values, in this order: these very strings are what a signature is checked over
+  //    and what the download and the install step go on to use.
   manifest->packageUrl = ReadValue(tempPath, UpdateManifest::kUrlKey);
   manifest->mirrorUrls = ReadValue(tempPath, UpdateManifest::kMirrorKey);
   manifest->sizeText = ReadValue(tempPath, UpdateManifest::kSizeKey);
   manifest->packageDigest = ReadValue(tempPath, UpdateManifest::kDigestKey);
   manifest->packageVersion = ReadValue(tempPath, UpdateManifest::kVersionKey);
+  manifest->packageSha256 = ReadValue(tempPath, UpdateManifest::kSha256Key);
+  manifest->expiresText = ReadValue(tempPath, UpdateManifest::kExpiresKey);
+  manifest->signatureText = ReadValue(tempPath, UpdateManifest::kSignatureKey);
   // 4.
   return true;
 }

@@ -1,4 +1,4 @@
-// ReadManifest: reads the update manifest's five values through the system's profile reader.
+// ReadManifest: reads the update manifest's values through the system's profile reader.
 // The manifest text goes into a temporary UTF-16 INI file (UpdateManifest.h says what it
 // holds), whose "Install" section is then read key by key, the way Windows reads any INI
 // file: names without regard to case, values cut to 2047 characters, a missing key empty.

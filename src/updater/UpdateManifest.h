@@ -1,4 +1,4 @@
-// UpdateManifest: the five values of the update manifest, the INI text that the update servers
+// UpdateManifest: the values of the update manifest, the INI text that the update servers
 // serve as "/qvinstall.txt" (section "Install"), and the platform-free rules around them: how
 // the size text reads, what the temporary INI copy of the manifest holds and where it lies.
 // ManifestReader.h reads a manifest through that copy with the system's profile reader.
@@ -20,6 +20,10 @@ struct UpdateManifest {
   static constexpr const wchar_t* kSizeKey = L"Size";
   static constexpr const wchar_t* kDigestKey = L"Md5";
   static constexpr const wchar_t* kVersionKey = L"Version";
+  // Values of signed manifests (ManifestTrust.h), which installers of before ignore.
+  static constexpr const wchar_t* kSha256Key = L"Sha256";
+  static constexpr const wchar_t* kExpiresKey = L"Expires";
+  static constexpr const wchar_t* kSignatureKey = L"Signature";
   // A value is read into a buffer of 2048 characters, so at most 2047 of them arrive.
   static constexpr size_t kValueBufferChars = 2048;
   static constexpr size_t kMaxValueChars = kValueBufferChars - 1;
@@ -41,6 +45,9 @@ struct UpdateManifest {
   std::wstring sizeText;        // "Size": bytes, decimal text
   std::wstring packageDigest;   // "Md5": hexadecimal MD5 digest of the package
   std::wstring packageVersion;  // "Version": goes into the partial file's name
+  std::wstring packageSha256;   // "Sha256": hexadecimal SHA-256 of the package
+  std::wstring expiresText;     // "Expires": UTC time after which the manifest is refused
+  std::wstring signatureText;   // "Signature": base64 of the studio's signature
 };
 
 namespace manifest_file {

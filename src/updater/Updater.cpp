@@ -10,7 +10,9 @@
 #include "http/HttpMgr.h"
 #include "runtime/Logging.h"
 #include "runtime/WindowMessages.h"
+#include "runtime/CngCrypto.h"
 #include "updater/ManifestReader.h"
+#include "updater/ManifestTrust.h"
 #include "updater/PackageFiles.h"
 #include "updater/ProgressSnapshot.h"
 
@@ -43,11 +45,15 @@ std::wstring DecodeUtf8(const std::string& bytes) {
 
 Updater::Updater(const std::wstring& downloadDir, IGameEventListener* listener, int /*reserved*/)
     : manifestUrls{deployment::kManifestPrimary, deployment::kManifestFallback},
+      manifestKey(deployment::kManifestPublicKey),
       downloadDir_(downloadDir),
       listener_(listener) {
   // A captive portal's or a proxy's page is a failed fetch: the next address is tried, and
   // the dialog hears of a network problem.
   command_.refuseWebPages = true;
+  // A manifest is a few lines: an endless answer is refused before it fills memory or
+  // holds this thread while it is decoded.
+  command_.maxReplyBytes = kManifestMaxBytes;
 }
 
 Updater::~Updater() { Stop(); }
@@ -208,32 +214,56 @@ LRESULT Updater::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void Updater::OnManifestMessage(int type, int code) {
   // 1.
   command_.Stop();
-  if (type != http_result::kNone) {
-    // 2. The next address, whose outcome comes back here.
-    if (nextUrlIndex >= 0 && nextUrlIndex < UrlCount()) {
-      Start();
-      return;
-    }
-  } else {
+  bool fetched = type == http_result::kNone;
+  if (fetched) {
     // 3.
     const auto now = static_cast<uint32_t>(std::time(nullptr));
     const std::wstring path = manifest_file::TempPath(downloadDir_, static_cast<int32_t>(now));
     if (ReadManifest(path, manifestText_, &manifest_, &type, &code)) {
-      // A text that is no manifest (an empty answer, a notice served with 200) names no
-      // package: fetching nothing would only fail later and less clearly.
-      const http_result::Error started =
-          manifest_.HasPackage()
-              ? StartPackageDownload(package_files::kPartSuffix)
-              : http_result::Error{http_result::kApplication, UpdateManifest::kNoPackageAddress};
-      type = started.type;
-      code = started.code;
+      if (!Trusted()) {
+        // Whoever answered in the studio's place chooses nothing: not one of its values is
+        // kept, and the next address may still have the real manifest.
+        manifest_ = UpdateManifest();
+        type = http_result::kApplication;
+        code = kManifestUntrusted;
+        fetched = false;
+      } else {
+        // A text that is no manifest (an empty answer, a notice served with 200) names no
+        // package: fetching nothing would only fail later and less clearly.
+        const http_result::Error started =
+            manifest_.HasPackage() ? StartPackageDownload(package_files::kPartSuffix)
+                                   : http_result::Error{http_result::kApplication,
+                                                        UpdateManifest::kNoPackageAddress};
+        type = started.type;
+        code = started.code;
+      }
     }
     DeleteFileWithRetry(path, 0);
+  }
+  // 2. A failed fetch: the next address, whose outcome comes back here.
+  if (!fetched && nextUrlIndex >= 0 && nextUrlIndex < UrlCount()) {
+    Start();
+    return;
   }
   // 4.
   if (listener_) {
     listener_->OnManifestResult(type, code, manifest_.packageVersion, manifest_.packageDigest);
   }
+}
+
+bool Updater::Trusted() const {
+  const manifest_trust::Verdict verdict =
+      manifest_trust::Judge(manifestKey, manifest_, static_cast<int64_t>(std::time(nullptr)),
+                            &cng::VerifyEcdsaP256);
+  const bool trusted =
+      verdict == manifest_trust::Verdict::kTrusted || verdict == manifest_trust::Verdict::kUnsigned;
+  const int level = trusted ? 0 : 2;
+  const wchar_t* outcome = trusted ? L"" : L"; refused";
+  LOG_CONSOLE(level, L"[UM] manifest of %ls: %ls%ls", command_.url.c_str(),
+              manifest_trust::VerdictText(verdict), outcome);
+  LOG_FILE(level, L"[UM] manifest of %ls: %ls%ls", command_.url.c_str(),
+           manifest_trust::VerdictText(verdict), outcome);
+  return trusted;
 }
 
 http_result::Error Updater::StartPackageDownload(const wchar_t* suffix) {

@@ -15,7 +15,9 @@
 //   else the error of the last address tried (type 4 with 511 when an address answered with
 //   a web page: a captive portal, a proxy's page), or type 1 with the system code when the
 //   download folder cannot take the manifest's copy, type 3 kNoPackageAddress when the
-//   manifest names no package, type 3 kEngineRefused when the engine takes no transfer.
+//   manifest names no package, type 3 kEngineRefused when the engine takes no transfer, type
+//   3 kManifestUntrusted when a build with a manifest key found no manifest it could trust
+//   (each such address counts as failed, and the next one is tried).
 //   After a successful one: OnDownloadProgress about once a second and one
 //   OnDownloadFinished; a web page in place of the package ends it as (4, 511), and never
 //   becomes the package nor part of the partial file. A partial file that another program holds (access denied) is given
@@ -42,6 +44,11 @@ class Updater {
   static constexpr int kManifestUrlCount = 2;
   // Error type 3 (application): the engine refused a transfer (its family is down).
   static constexpr int32_t kEngineRefused = 2102;
+  // Error type 3: a build with a manifest key got no manifest whose signature it trusts
+  // (ManifestTrust.h); the support log names the reason for each address.
+  static constexpr int32_t kManifestUntrusted = 2103;
+  // The largest manifest answer read.
+  static constexpr uint32_t kManifestMaxBytes = 32 * 1024;
 
   // A module for `downloadDir` reporting to `listener`, with the deployment's two manifest
   // addresses. `reserved` is not used.
@@ -85,6 +92,8 @@ class Updater {
   // The dialog's automatic retry sets nextUrlIndex to 0 and starts again while
   // manifestUrlCount is above 0.
   std::vector<std::wstring> manifestUrls;
+  // The studio's public key (ManifestTrust.h); the deployment's, empty in builds without one.
+  std::string manifestKey;
   int manifestUrlCount = kManifestUrlCount;
   int nextUrlIndex = 0;
 
@@ -100,6 +109,8 @@ class Updater {
   bool FetchUnderWay() const;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnManifestMessage(int type, int code);
+  // Whether the manifest just read may be used under this build's key; logs the verdict.
+  bool Trusted() const;
   void OnProgressMessage();
   void OnPackageMessage(int type, int code);
   // Starts downloading into the partial file with `suffix`; the error that kept it from

@@ -6,8 +6,9 @@
 //   KeltoUpdateCheck.exe <download folder> [manifest address ...]
 //
 // Without addresses the module uses the build's deployment settings. After a complete
-// download the tool also compares the package's MD5 digest with the manifest's.
-// Exit codes: 0 the package is in place (and matches the digest when the manifest gives one),
+// download the tool also compares the package's MD5 and SHA-256 digests with the manifest's.
+// A build with a manifest key takes only manifests signed with it, as the installer does.
+// Exit codes: 0 the package is in place (and matches the digests the manifest gives),
 // 1 wrong arguments or the tool could not start, 2 no manifest, 3 the download failed,
 // 4 the package does not match the manifest's digest.
 //
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "app/CommonUtils.h"
+#include "app/HeldPackage.h"
 #include "http/HttpEngine.h"
 #include "runtime/MainThreadTask.h"
 #include "updater/IGameEventListener.h"
@@ -80,16 +82,18 @@ class ReportPrinter : public IGameEventListener {
       return;
     }
     PrintLine(L"package: " + packageFile);
-    if (digest.empty()) {
-      PrintLine(L"md5: the manifest gives none");
+    if (digest.empty() && sha256.empty()) {
+      PrintLine(L"digest: the manifest gives none");
       End(kPackageInPlace);
       return;
     }
-    const std::wstring actual = FileDigest(packageFile);
-    const bool match = EqualsIgnoringAsciiCase(actual, digest);
-    PrintLine(FormatString(L"md5: %ls (package %ls, manifest %ls)", match ? L"match" : L"MISMATCH",
-                           actual.empty() ? L"unreadable" : actual.c_str(), digest.c_str()));
-    End(match ? kPackageInPlace : kDigestMismatch);
+    CHeldPackage package;
+    std::wstring actualMd5, actualSha256;
+    const bool read = package.Open(packageFile) &&
+                      package.Digest(&actualMd5, sha256.empty() ? nullptr : &actualSha256);
+    const bool md5Match = PrintCheck(L"md5", read, actualMd5, digest);
+    const bool sha256Match = PrintCheck(L"sha256", read, actualSha256, sha256);
+    End(md5Match && sha256Match ? kPackageInPlace : kDigestMismatch);
   }
 
   void OnDownloadAborted(int kind, int code) override {}
@@ -99,14 +103,29 @@ class ReportPrinter : public IGameEventListener {
     PrintLine(FormatString(L"manifest: type %d code %d version \"%ls\" md5 \"%ls\"", kind, code,
                            info.c_str(), manifestDigest.c_str()));
     digest = manifestDigest;
+    sha256 = updater ? updater->manifest().packageSha256 : std::wstring();
+    if (!sha256.empty()) PrintLine(L"manifest: sha256 \"" + sha256 + L"\"");
     if (kind != 0 || code != 0) End(kNoManifest);
   }
 
+  const Updater* updater = nullptr;
   std::wstring packageFile;
   std::wstring digest;
+  std::wstring sha256;
   int exitCode = kUsage;
 
  private:
+  // One digest's line; true when the manifest gives none or the package matches it.
+  static bool PrintCheck(const wchar_t* name, bool read, const std::wstring& actual,
+                         const std::wstring& expected) {
+    if (expected.empty()) return true;
+    const bool match = read && EqualsIgnoringAsciiCase(actual, expected);
+    PrintLine(FormatString(L"%ls: %ls (package %ls, manifest %ls)", name,
+                           match ? L"match" : L"MISMATCH", read ? actual.c_str() : L"unreadable",
+                           expected.c_str()));
+    return match;
+  }
+
   void End(int code) {
     exitCode = code;
     ::PostQuitMessage(code);
@@ -122,6 +141,7 @@ int Run(const std::wstring& folder, const std::vector<std::wstring>& addresses) 
   ReportPrinter printer;
   {
     Updater updater(folder, &printer, 0);
+    printer.updater = &updater;
     if (!addresses.empty()) updater.SetManifestUrls(addresses);
     printer.packageFile = package_files::PackagePath(folder);
     PrintLine(L"download folder: " + folder);

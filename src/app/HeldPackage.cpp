@@ -1,0 +1,48 @@
+#include "app/HeldPackage.h"
+
+#include <memory>
+
+#include "runtime/CngCrypto.h"
+#include "runtime/Logging.h"
+#include "runtime/MD5.h"
+
+bool CHeldPackage::Open(const std::wstring& path) {
+  // No FILE_SHARE_WRITE and no FILE_SHARE_DELETE: writes, renames and deletion all wait
+  // until Release.
+  file_.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (file_) return true;
+  LOG_FILE(2, L"install worker: the package cannot be held: %u",
+           static_cast<unsigned>(::GetLastError()));
+  return false;
+}
+
+bool CHeldPackage::Digest(std::wstring* md5, std::wstring* sha256) {
+  if (!file_) return false;
+  LARGE_INTEGER start = {};
+  if (!::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) return false;
+  MD5 md5Digest;
+  cng::CSha256 shaDigest;
+  std::unique_ptr<char[]> block(new char[MD5::kReadBlock]);
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file_.get(), block.get(), static_cast<DWORD>(MD5::kReadBlock), &read,
+                    nullptr)) {
+      LOG_FILE(2, L"install worker: the package cannot be read: %u",
+               static_cast<unsigned>(::GetLastError()));
+      return false;
+    }
+    if (read == 0) break;
+    md5Digest.update(block.get(), read);
+    if (sha256 && !shaDigest.Update(block.get(), read)) return false;
+  }
+  md5Digest.finalize();
+  const std::string hex = md5Digest.hex_digest();
+  md5->assign(hex.begin(), hex.end());
+  if (sha256) {
+    cng::Sha256Digest digest;
+    if (!shaDigest.Finish(&digest)) return false;
+    *sha256 = cng::HexText(digest);
+  }
+  return true;
+}
