@@ -27,17 +27,6 @@ bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Runs `attempt` up to `attempts` times; after failed try k (1-based) it sleeps
-// 1 + 100 * (k - 1) ms, except after the last, where waiting would change nothing.
-template <typename Attempt>
-bool RetryWithBackoff(int attempts, Attempt attempt) {
-  for (int k = 1; k <= attempts; ++k) {
-    if (attempt()) return true;
-    if (k < attempts) ::Sleep(1 + 100 * static_cast<DWORD>(k - 1));
-  }
-  return false;
-}
-
 // CreateProcessW with the installer's fixed settings: no inheritance, no flags, this
 // process's environment and directory, default start-up information.
 DWORD Launch(const std::wstring& program, const std::wstring& commandLine,

@@ -17,6 +17,17 @@
 
 #include "app/CommonText.h"
 
+// Runs `attempt` up to `attempts` times; after failed try k (1-based) it sleeps
+// 1 + 100 * (k - 1) ms, except after the last, where waiting would change nothing.
+template <typename Attempt>
+bool RetryWithBackoff(int attempts, Attempt attempt) {
+  for (int k = 1; k <= attempts; ++k) {
+    if (attempt()) return true;
+    if (k < attempts) ::Sleep(1 + 100 * static_cast<DWORD>(k - 1));
+  }
+  return false;
+}
+
 // Folder of the running program without a trailing "\\" ("D:" for a drive root); empty when
 // the system cannot tell (the next call tries again).
 std::wstring ModuleDir();

@@ -2,16 +2,21 @@
 
 #include <memory>
 
+#include "app/CommonUtils.h"
 #include "runtime/CngCrypto.h"
 #include "runtime/Logging.h"
 #include "runtime/MD5.h"
 
 bool CHeldPackage::Open(const std::wstring& path) {
   // No FILE_SHARE_WRITE and no FILE_SHARE_DELETE: writes, renames and deletion all wait
-  // until Release.
-  file_.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (file_) return true;
+  // until Release. A program that has the file open for writing for a moment (a scanner
+  // looking at a new program) only delays the hold.
+  const bool opened = RetryWithBackoff(kOpenAttempts, [&] {
+    file_.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return file_.valid() || ::GetLastError() != ERROR_SHARING_VIOLATION;
+  });
+  if (opened && file_) return true;
   LOG_FILE(2, L"install worker: the package cannot be held: %u",
            static_cast<unsigned>(::GetLastError()));
   return false;

@@ -17,7 +17,8 @@
 
 class CHeldPackage {
  public:
-  // False when the file cannot be opened so (missing, or open for writing elsewhere).
+  // Tries kOpenAttempts times while another program has the file open for writing (about
+  // a second). False when the file cannot be opened so (missing, or still open elsewhere).
   bool Open(const std::wstring& path);
   // Reads the whole file through the held handle: its MD5 and, when `sha256` is given, its
   // SHA-256, as lower-case hexadecimal digits. False when it cannot be read to its end.
@@ -26,5 +27,6 @@ class CHeldPackage {
   bool held() const { return file_.valid(); }
 
  private:
+  static constexpr int kOpenAttempts = 6;
   win::ScopedHandle file_;
 };

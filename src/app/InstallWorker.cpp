@@ -63,6 +63,8 @@ unsigned __stdcall CInstallWorker::InstallThreadProc(void* worker) {
 void CInstallWorker::Run() {
   CHeldPackage package;
   if (!package.Open(job_.packagePath) || !PackageMatchesDigest(package)) {
+    // Let go first: the dialog deletes the package it is told of, to download it again.
+    package.Release();
     Post(msg::kPackageUnusable);
     return;
   }

@@ -31,25 +31,27 @@ std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path)
 }
 
 std::unique_ptr<RunningProcess> StartSleeperAt(const std::wstring& path) {
-  PlaceProgram(WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE), path);
+  PlaceProgram(HelperProgram(), path);
   return std::make_unique<RunningProcess>(Quoted(path) + L" sleep 120");
 }
 
+std::wstring HelperProgram() { return WindowsPathOfBuildFile(KELTO_APP_HELPER_EXE); }
 std::wstring DemoPackage() { return WindowsPathOfBuildFile(KELTO_DEMO_PACKAGE); }
 std::wstring DemoLauncher() { return WindowsPathOfBuildFile(KELTO_DEMO_LAUNCHER); }
 
-bool UpdateServer::Start(const std::string& digest, uint16_t port) {
+bool UpdateServer::Start(const std::string& digest, uint16_t port, const std::string& manifest) {
   const std::wstring package = root_ / L"qvinstaller.exe";
   if (!::CopyFileW(DemoPackage().c_str(), package.c_str(), FALSE)) return false;
   const std::string realDigest = WideToUtf8(FileDigest(package));
   packageSize_ = FileSizeOf(package);
-  const std::string manifest = "[Install]\r\nUrl=http://127.0.0.1:" + std::to_string(kPort) +
-                               "/qvinstaller.exe\r\nmurl=\r\nSize=" + std::to_string(packageSize_) +
-                               "\r\nMd5=" + (digest.empty() ? realDigest : digest) +
-                               "\r\nVersion=test-1\r\n";
+  const std::string plain = "[Install]\r\nUrl=http://127.0.0.1:" + std::to_string(kPort) +
+                            "/qvinstaller.exe\r\nmurl=\r\nSize=" + std::to_string(packageSize_) +
+                            "\r\nMd5=" + (digest.empty() ? realDigest : digest) +
+                            "\r\nVersion=test-1\r\n";
   TestHttpServer::Options options;
   options.port = port;
-  return !realDigest.empty() && WriteBinaryFile(root_ / L"qvinstall.txt", manifest) &&
+  return !realDigest.empty() &&
+         WriteBinaryFile(root_ / L"qvinstall.txt", manifest.empty() ? plain : manifest) &&
          http_.Start(root_.path(), options);
 }
 

@@ -28,6 +28,8 @@ std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path)
 // A copy of the app test helper at `path`, sleeping; ended at the latest by the destructor.
 std::unique_ptr<testing_support::RunningProcess> StartSleeperAt(const std::wstring& path);
 
+// The app test helper (AppTestHelper.cpp says what it does).
+std::wstring HelperProgram();
 std::wstring DemoPackage();
 std::wstring DemoLauncher();
 
@@ -37,8 +39,10 @@ class UpdateServer {
   static constexpr uint16_t kPort = 18601;
 
   // `digest` replaces the package's MD5 digest in the manifest when not empty; the manifest
-  // names the package on the primary address in any case.
-  bool Start(const std::string& digest = std::string(), uint16_t port = kPort);
+  // names the package on the primary address in any case. A `manifest` given is served as
+  // it is instead.
+  bool Start(const std::string& digest = std::string(), uint16_t port = kPort,
+             const std::string& manifest = std::string());
   testing_support::TestHttpServer& http() { return http_; }
   long long packageSize() const { return packageSize_; }
 

@@ -113,7 +113,7 @@ class InstallWorkerTest : public testing::Test {
     package_ = temp_ / L"dl\\qvinstaller.exe";
     ASSERT_FALSE(PlaceProgram(DemoPackage(), package_).empty());
     folder_ = temp_ / L"凯途网络\\凯途星联";
-    job_ = {folder_, package_, L"", false, L"", 30, true, window_};
+    job_ = {folder_, package_, L"", L"", false, L"", 30, true, window_};
   }
   void TearDown() override { ::DestroyWindow(window_); }
 
@@ -157,8 +157,16 @@ TEST_F(InstallWorkerTest, RunsThePackageWaitsForTheProgressThenStartsTheLauncher
   EXPECT_FALSE(FileExists(package_)) << "the package stays after the install";
 }
 
-// One that cannot even start is unusable, not an install that installed nothing.
-TEST_F(InstallWorkerTest, APackageThatCannotStartIsUnusable) {
+// A package that matches its MD5 but not its SHA-256 never runs; one that cannot even start
+// is unusable, not an install that installed nothing.
+TEST_F(InstallWorkerTest, UnusablePackagesNeverRun) {
+  job_.expectedDigest = FileDigest(package_);
+  job_.expectedSha256 = std::wstring(64, L'0');
+  Run();
+  EXPECT_EQ(g_posted, std::vector<UINT>{msg::kPackageUnusable});
+  g_posted.clear();
+  job_.expectedDigest.clear();
+  job_.expectedSha256.clear();
   ASSERT_TRUE(WriteBinaryFile(package_, "this is no program"));
   Run();
   EXPECT_EQ(g_posted, (std::vector<UINT>{msg::kPackageRunning, msg::kPackageUnusable}));
@@ -191,6 +199,8 @@ TEST_F(InstallWorkerTest, AStoppedWorkerOrAWindowGoneEndsTheStep) {
 TEST_F(InstallWorkerTest, OnlyTheOldLaunchersOwnFolderIsCleaned) {
   const std::wstring running = folder_ + L"\\bin\\游戏.exe";
   auto old = StartSleeperAt(running);
+  auto older = StartSleeperAt(folder_ + L"\\bin\\更早.exe");
+  auto oldest = StartSleeperAt(folder_ + L"\\bin\\最早.exe");
   auto other = StartSleeperAt(folder_ + L"2\\游戏.exe");
   for (const wchar_t* name : CInstallWorker::kOldInstallFiles) {
     ASSERT_TRUE(WriteTestFile(folder_ + L"\\" + name, 5));
@@ -198,7 +208,7 @@ TEST_F(InstallWorkerTest, OnlyTheOldLaunchersOwnFolderIsCleaned) {
   ASSERT_TRUE(WriteTestFile(folder_ + L"\\patch\\1\\p.dat"));
   ASSERT_TRUE(WriteTestFile(folder_ + L"\\存档\\save.dat"));
   // A process just started shows its executable's path only once it is loaded.
-  ASSERT_TRUE(PumpMessagesUntil([&] { return FindProcessInFolder(folder_) == old->id(); }, 5000));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return FindProcessInFolder(folder_) != 0; }, 5000));
   ASSERT_TRUE(
       PumpMessagesUntil([&] { return FindProcessInFolder(folder_ + L"2") == other->id(); }, 5000));
   job_.launcherFound = true;
@@ -210,11 +220,22 @@ TEST_F(InstallWorkerTest, OnlyTheOldLaunchersOwnFolderIsCleaned) {
   EXPECT_TRUE(old->IsRunning());
   EXPECT_TRUE(FileExists(folder_ + L"\\tg.id"));
 
+  // While the old game is stopped (a tenth of a second each), the package checked to run
+  // next is held against another program that tries to change it.
   g_posted.clear();
   ASSERT_FALSE(PlaceProgram(DemoPackage(), package_).empty());
   job_.launcherPath = folder_ + L"\\KeltoLauncher.exe";
-  Run();
-  ASSERT_TRUE(Posted(WM_CLOSE));
+  win::ScopedHandle now(::CreateEventW(nullptr, TRUE, FALSE, L"KeltoSwapNow"));
+  RunningProcess swap(Quoted(HelperProgram()) + L" swap " + Quoted(package_));
+  CRefPtr<CInstallWorker> worker = new CInstallWorker(job_);
+  worker->installTicks = 900;
+  ASSERT_TRUE(worker->Start());
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Posted(msg::kPackageRunning); }, 30000));
+  ::SetEvent(now.get());
+  DWORD swapped = 9;
+  EXPECT_TRUE(swap.Wait(10000, &swapped));
+  EXPECT_EQ(swapped, 0u) << "the package could be written to or replaced before it ran";
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Posted(WM_CLOSE); }, 90000));
   EXPECT_TRUE(old->Wait(5000)) << "the old game still runs";
   EXPECT_TRUE(other->IsRunning()) << "a program of the folder beside it was ended";
   EXPECT_FALSE(FileExists(running));

@@ -167,4 +167,35 @@ TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
   EXPECT_EQ(fallback.http().RequestsFor("/qvinstall.txt").size(), 11u);
 }
 
+// The test build with the studio's key installs from the manifest the studio signed, in
+// hidden mode and in the window; a forged manifest at the primary address (the version
+// changed after signing) is passed over for the fallback's.
+TEST_F(InstallerRunTest, ASignedBuildInstallsWhatItsStudioSigned) {
+  const std::string manifest = ReadBinaryFile(WindowsPathOfBuildFile(KELTO_SIGNED_MANIFEST));
+  ASSERT_NE(manifest.find("Signature="), std::string::npos);
+  {
+    app_test::UpdateServer server;
+    ASSERT_TRUE(server.Start("", app_test::UpdateServer::kPort, manifest));
+    RunHidden(Placed(KELTO_SIGNED_EXE) + L" -h -i 30");
+    EXPECT_TRUE(WaitForLauncherStart(HiddenFolder()).found);
+    EXPECT_EQ(FileSizeOf(HiddenFolder() + L"\\bin\\game.dat"), KELTO_DEMO_DATA_BYTES);
+  }
+  std::string forged = manifest;
+  forged.replace(forged.find("Version=test-1"), 14, "Version=test-2");
+  app_test::UpdateServer primary, fallback;
+  ASSERT_TRUE(primary.Start("", app_test::UpdateServer::kPort, forged));
+  ASSERT_TRUE(fallback.Start("", 18602, manifest));
+  RunningProcess run(Placed(KELTO_SIGNED_EXE));
+  const HWND window = WaitForShownWindowOf(run.id(), L"InstallPackages");
+  ASSERT_NE(window, nullptr) << "no install window";
+  ASSERT_TRUE(app_test::ClickUntil(window, kOneClickButton,
+                                   [&] { return FolderExists(OneClickFolder()); }));
+  DWORD exitCode = 1;
+  ASSERT_TRUE(run.Wait(kInstallLimitMs, &exitCode)) << "the install did not end";
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_TRUE(WaitForLauncherStart(OneClickFolder()).found);
+  EXPECT_EQ(FileSizeOf(OneClickFolder() + L"\\bin\\game.dat"), KELTO_DEMO_DATA_BYTES);
+  EXPECT_EQ(fallback.http().RequestsFor("/qvinstall.txt").size(), 1u);
+}
+
 }  // namespace

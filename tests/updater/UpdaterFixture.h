@@ -14,6 +14,7 @@
 
 #include "http/EngineFixture.h"
 #include "runtime/MD5.h"
+#include "support/ProcessRunner.h"
 #include "updater/IGameEventListener.h"
 #include "updater/Updater.h"
 
@@ -90,6 +91,31 @@ class UpdaterTest : public engine_test::EngineTest {
     EXPECT_TRUE(testing_support::WriteBinaryFile(
         file + L".txt", "[Install]\r\nUrl=" + server_.Url("/" + name + ".bin") +
                             "\r\nSize=100000\r\nMd5=" + digest_ + "\r\nVersion=" + version));
+    return server_.WideUrl("/" + name + ".txt");
+  }
+
+  // The text of a manifest the publishing command signed with the test key `key` ("studio",
+  // or "other": somebody else's), naming "/<name>.bin", a copy of the package.
+  std::string Signed(const std::string& name, const std::string& key, const char* expires) {
+    const std::wstring file = root_ / testing_support::Utf8ToWide(name);
+    EXPECT_TRUE(testing_support::WriteBinaryFile(file + L".bin", package_));
+    const std::string out = testing_support::UnixPathOf(file + L".txt");
+    const std::string command = std::string(KELTO_PYTHON3) + " " KELTO_PUBLISH_TOOL " sign --key " +
+                                KELTO_TEST_MANIFEST_KEYS "/" + key + ".pem --package " +
+                                testing_support::UnixPathOf(file + L".bin") + " --url " +
+                                server_.Url("/" + name + ".bin") + " --version 1.0.3 --expires " +
+                                expires + " --out " + out + ".part && mv " + out + ".part " + out;
+    // A Unix program's end cannot be waited for under Wine: its last act can.
+    EXPECT_TRUE(testing_support::StartDetached(L"/bin/sh -c \"" +
+                                               testing_support::Utf8ToWide(command) + L"\""));
+    EXPECT_TRUE(testing_support::PumpMessagesUntil(
+        [&] { return testing_support::FileExists(file + L".txt"); }, 20000));
+    return testing_support::ReadBinaryFile(file + L".txt");
+  }
+  // Serves `text` as "/<name>.txt"; its address.
+  std::wstring Serve(const std::string& name, const std::string& text) {
+    EXPECT_TRUE(testing_support::WriteBinaryFile(
+        root_ / testing_support::Utf8ToWide(name + ".txt"), text));
     return server_.WideUrl("/" + name + ".txt");
   }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "updater/ManifestTrust.h"
 #include "updater/PackageFiles.h"
 #include "updater/UpdateManifest.h"
 
@@ -54,6 +55,36 @@ TEST(PackageFiles, ThePartialFileStaysInTheFolderWhateverTheVersion) {
     EXPECT_EQ(FileNameVersion(std::wstring(kMaxVersionChars - 1, L'v') + pair),
               std::wstring(kMaxVersionChars - 1, L'v'));
   }
+}
+
+// What a signed manifest's texts must be to be read at all; the signature itself is checked
+// by Windows' crypto in the module's tests.
+TEST(ManifestTrust, TextsAreReadExactlyOrNotAtAll) {
+  int64_t seconds = 0;
+  ASSERT_TRUE(manifest_trust::ParseExpiry(L"2028-02-29T23:59:59Z", &seconds));
+  EXPECT_EQ(seconds, 1835481599);
+  for (const wchar_t* text : {L"2027-02-29T00:00:00Z", L"2027-01-01T24:00:00Z",
+                              L"2027-01-01 00:00:00Z", L"2027-01-01T00:00:00", L"+027-01-01T00:00:00Z"}) {
+    EXPECT_FALSE(manifest_trust::ParseExpiry(text, &seconds)) << text;
+  }
+  std::string bytes;
+  EXPECT_TRUE(manifest_trust::DecodeBase64(" YWJjZA== ", &bytes));
+  EXPECT_EQ(bytes, "abcd");
+  for (const char* text : {"YWJjZA=", "YW=jZA==", "YWJj\nZA==", "YWJjZA==YQ==", "====", ""}) {
+    EXPECT_FALSE(manifest_trust::DecodeBase64(text, &bytes)) << text;
+  }
+  EXPECT_EQ(manifest_trust::EncodeBase64("abcd"), "YWJjZA==");
+  manifest_trust::PublicKey key;
+  EXPECT_FALSE(manifest_trust::ParsePublicKey(manifest_trust::EncodeBase64(std::string(91, 'x')), &key));
+  // Each value with its length: no value can pass for the end of another and the next key.
+  UpdateManifest a, b;
+  a.packageUrl = L"u\nmurl=";
+  b.mirrorUrls = L"u";
+  EXPECT_NE(manifest_trust::SignedText(a), manifest_trust::SignedText(b));
+  a = UpdateManifest();
+  a.packageVersion = L"\x51EF";
+  EXPECT_EQ(manifest_trust::SignedText(a), "kelto-manifest-v1\nUrl=0:\nmurl=0:\nSize=0:\nMd5=0:\n"
+                                           "Sha256=0:\nVersion=3:\xE5\x87\xAF\nExpires=0:\n");
 }
 
 }  // namespace

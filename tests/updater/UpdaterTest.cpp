@@ -12,6 +12,7 @@
 #include "app/CommonUtils.h"
 
 using testing_support::FaultRule;
+using testing_support::WideToUtf8;
 using testing_support::ReadBinaryFile;
 using testing_support::WriteBinaryFile;
 using updater_test::UpdateRun;
@@ -130,6 +131,75 @@ TEST_F(UpdaterModule, EveryOutcomeAndTheDialogsStartsAndStops) {
   EXPECT_EQ(server_.RequestsFor("/stopped.txt").size(), 1u);
   EXPECT_GT(testing_support::FileSizeOf(stopped / L"qvinstaller_1.0.3.tmp"), 0);
   EXPECT_FALSE(testing_support::FileExists(stopped / L"qvinstaller.exe"));
+}
+
+// A build with the studio's key takes only a manifest the studio signed, as the installer
+// reads it, and not expired; any other counts as a failed fetch of its address. Manifests are
+// signed by the publishing command, as a studio signs them.
+TEST_F(UpdaterModule, ABuildWithAKeyTakesOnlyWhatTheStudioSigned) {
+  const std::string good = Signed("good", "studio", "2099-01-01T00:00:00Z");
+  const std::wstring goodUrl = Serve("good", good);
+  const auto changed = [&good](const std::string& from, const std::string& to) {
+    std::string text = good;
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+  };
+  const std::string evil = server_.Url("/evil.bin");
+  const std::wstring kForged = L"the manifest's signature does not match its values; refused";
+  const struct {
+    const char* name;
+    std::string text;
+    std::wstring why;
+  } refused[] = {
+      {"url", changed(server_.Url("/good.bin"), evil), kForged},
+      {"md5", changed("Md5=", "Md5=0"), kForged},
+      {"sha256", changed("Sha256=", "Sha256=0"), kForged},
+      {"size", changed("Size=100000", "Size=100001"), kForged},
+      {"version", changed("Version=1.0.3", "Version=1.0.4"), kForged},
+      {"repeated", changed("[Install]\r\n", "[Install]\r\nUrl=" + evil + "\r\n"), kForged},
+      // The reader takes the first section, whose values were never signed.
+      {"shadowed", "[Install]\r\nUrl=" + evil + "\r\n" + good, L"; refused"},
+      {"bom", "\xEF\xBB\xBF[Install]\nUrl=" + evil + "\n" + good, L"; refused"},
+      {"other", Signed("other", "other", "2099-01-01T00:00:00Z"), kForged},
+      {"expired", Signed("expired", "studio", "2001-01-01T00:00:00Z"),
+       L"the manifest has expired; refused"},
+      {"unsigned", "[Install]\r\nUrl=" + evil + "\r\nVersion=1.0.3\r\n",
+       L"the manifest carries no signature; refused"},
+  };
+  std::vector<UpdateRun*> runs;
+  for (const auto& manifest : refused) {
+    UpdateRun& run = Add({Serve(manifest.name, manifest.text), goodUrl});
+    run.module->manifestKey = KELTO_TEST_MANIFEST_KEY;
+    runs.push_back(&run);
+  }
+  // With no trusted manifest at any address nothing of the forgeries is used or reported.
+  UpdateRun& none = Add({server_.WideUrl("/expired.txt"), server_.WideUrl("/url.txt")});
+  none.module->manifestKey = KELTO_TEST_MANIFEST_KEY;
+  // A build without a key takes today's manifests and says so; a manifest answer too long to
+  // be one is refused before it is read.
+  UpdateRun& keyless = Add({Manifest("plain")});
+  UpdateRun& endless = Add({Serve("endless", good + std::string(40000, ';'))});
+  for (UpdateRun& run : runs_) ASSERT_TRUE(run.module->Start());
+  ASSERT_TRUE(FinishAll());
+
+  for (size_t i = 0; i < runs.size(); ++i) {
+    EXPECT_EQ(runs[i]->reports, kInstalled) << refused[i].name;
+    EXPECT_TRUE(ReadBinaryFile(*runs[i] / L"qvinstaller.exe") == package_) << refused[i].name;
+    const auto logged = Logged(L"[UM] manifest of " +
+                               server_.WideUrl("/" + std::string(refused[i].name) + ".txt"));
+    ASSERT_FALSE(logged.empty()) << refused[i].name;
+    EXPECT_NE(logged[0].find(refused[i].why), std::wstring::npos) << WideToUtf8(logged[0]);
+  }
+  EXPECT_EQ(none.reports, Texts{L"manifest 3 2103 "});
+  EXPECT_TRUE(none.Files().empty());
+  EXPECT_TRUE(server_.RequestsFor("/evil.bin").empty());
+  EXPECT_EQ(keyless.reports, kInstalled);
+  EXPECT_EQ(Logged(L"[UM] manifest of " + server_.WideUrl("/plain.txt") +
+                   L": the manifest is unsigned (this build carries no manifest key)")
+                .size(),
+            1u);
+  EXPECT_EQ(endless.reports, Texts{L"manifest 1 8 "});
 }
 
 }  // namespace
