@@ -6,10 +6,10 @@
 
 namespace {
 
-// The longest wait for socket activity in one turn, so that new requests and the stop flag
-// are seen within a few milliseconds.
-constexpr long kSelectWaitUs = 5000;
-constexpr DWORD kIdleSleepMs = 1;
+// Every wake-up the worker needs comes from a socket, a timer of libcurl's or Wake; this bound
+// only limits how long a transfer stopped by its flag alone (Deactivate without Remove) stays
+// in the multi handle. Once a second costs nothing measurable.
+constexpr int kLongestWaitMs = 1000;
 
 }  // namespace
 
@@ -23,10 +23,27 @@ CCurlWorkshop::Hold::~Hold() {
   workshop_.lock_.Leave();
 }
 
+CCurlWorkshop::CCurlWorkshop() : wakeEvent_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
 CCurlWorkshop::~CCurlWorkshop() {
   // An owner that skipped the shut-down still leaves no thread on a freed object behind.
   StopThread(INFINITE);
   Cleanup();
+  if (wakeEvent_) ::CloseHandle(wakeEvent_);
+}
+
+void CCurlWorkshop::Wake() {
+  // Both are sticky: a wake-up given while the worker is still busy ends its next wait at
+  // once, so a request queued after the worker's last look at the lists is never slept over.
+  // libcurl clears its event when a wait ends, whatever ended it; the worker looks at the
+  // lists and the stop flag after every wait, so a request queued before that is seen then.
+  if (multi_) curl_multi_wakeup(multi_);
+  if (wakeEvent_) ::SetEvent(wakeEvent_);
+}
+
+void CCurlWorkshop::WakeForStop() {
+  Hold hold(*this);
+  Wake();
 }
 
 void CCurlWorkshop::Init() {
@@ -61,6 +78,7 @@ bool CCurlWorkshop::Add(const CRefPtr<CCurlBase>& transfer) {
       break;
     }
   }
+  Wake();
   return true;
 }
 
@@ -68,6 +86,7 @@ bool CCurlWorkshop::Remove(const CRefPtr<CCurlBase>& transfer) {
   Hold hold(*this);
   if (!open_ || !transfer) return false;
   pendingRemove_.push_back(transfer);
+  Wake();
   return true;
 }
 
@@ -93,51 +112,32 @@ void CCurlWorkshop::Cleanup() {
 
 void CCurlWorkshop::Run() {
   while (!stopRequested()) {
-    const int busy = Pump();
-    const int finished = CollectDone();
-    if (busy == 0 && finished == 0 && !stopRequested()) ::Sleep(kIdleSleepMs);
+    Pump();
+    CollectDone();
   }
 }
 
-int CCurlWorkshop::Pump() {
-  if (stopRequested()) return 0;
+void CCurlWorkshop::Pump() {
   if (!multi_) CreateMulti();
   // Without a multi handle (none wanted yet, or libcurl could not make one) the queued
   // transfers are settled all the same: stopped ones removed, new ones failed.
   ApplyPending();
-  if (!multi_) return 0;
-
-  bool waited = false;
-  for (;;) {
-    fd_set readSet, writeSet, errorSet;
-    FD_ZERO(&readSet);
-    FD_ZERO(&writeSet);
-    FD_ZERO(&errorSet);
-    int highest = 0;
-    curl_multi_fdset(multi_, &readSet, &writeSet, &errorSet, &highest);
-    // Winsock's select fails on empty sets: without a descriptor there is nothing to wait on.
-    if (highest < 0) break;
-    timeval timeout = {0, kSelectWaitUs};
-    const int ready = ::select(highest + 1, &readSet, &writeSet, &errorSet, &timeout);
-    waited = true;
-    if (ready == -1 && ::WSAGetLastError() == WSAEINTR) continue;
-    break;
+  if (!multi_) {
+    ::WaitForSingleObject(wakeEvent_, kLongestWaitMs);
+    return;
   }
-  // Transfers that have no socket to wait on (a name being resolved, a connection attempt
-  // waiting for its next try) would otherwise turn this loop into a busy spin.
-  if (!waited && runningHandles_ > 0) ::Sleep(kIdleSleepMs);
-
+  // Also without any socket (a name being resolved, a connection waiting for its next try)
+  // this sleeps until libcurl's own timer is due rather than spinning.
+  curl_multi_poll(multi_, nullptr, 0, kLongestWaitMs, nullptr);
+  if (stopRequested()) return;
   int runningHandles = 0;
   while (curl_multi_perform(multi_, &runningHandles) == CURLM_CALL_MULTI_PERFORM) {
   }
-  runningHandles_ = runningHandles;
-  return runningHandles > 0 ? 1 : 0;
 }
 
-int CCurlWorkshop::CollectDone() {
-  int count = 0;
+void CCurlWorkshop::CollectDone() {
   int queued = 0;
-  while (!stopRequested()) {
+  while (multi_ && !stopRequested()) {
     CURLMsg* message = curl_multi_info_read(multi_, &queued);
     if (!message) break;
     if (message->msg != CURLMSG_DONE) continue;
@@ -145,7 +145,6 @@ int CCurlWorkshop::CollectDone() {
     CURL* const easy = message->easy_handle;
     const CURLcode code = message->data.result;
     Hold hold(*this);
-    ++count;
     for (const CRefPtr<CCurlBase>& entry : running_) {
       if (entry->easy != easy) continue;
       CRefPtr<CCurlBase> transfer = entry;
@@ -154,7 +153,6 @@ int CCurlWorkshop::CollectDone() {
       break;
     }
   }
-  return count;
 }
 
 void CCurlWorkshop::ApplyPending() {

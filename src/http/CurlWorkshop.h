@@ -8,9 +8,12 @@
 //   transfer arrives, so that libcurl's costly start-up stays off the user-interface thread
 //   and out of the program's start.
 // - Add and Remove may be called from any thread; they only queue the request in a list under
-//   the workshop's lock, and return false before Init and after Cleanup. The worker applies
-//   queued requests at the start of each turn, so a transfer stopped before the worker has
-//   added it is never added.
+//   the workshop's lock, wake the worker, and return false before Init and after Cleanup. The
+//   worker applies queued requests at the start of each turn, so a transfer stopped before the
+//   worker has added it is never added.
+// - Between turns the worker sleeps: in curl_multi_poll once the multi handle exists (until a
+//   socket is ready, a timer of libcurl's is due, or curl_multi_wakeup), before that on an
+//   event of its own. Add, Remove and StopThread wake it from either.
 // - Only the worker touches the multi handle while the thread runs. It reports what happens
 //   to a transfer (added, removed, done) to the transfer's listener as main-thread tasks,
 //   never by a direct call.
@@ -31,7 +34,7 @@
 
 class CCurlWorkshop : public CSimpleThread {
  public:
-  CCurlWorkshop() = default;
+  CCurlWorkshop();
   ~CCurlWorkshop() override;
 
   // Opens the workshop for requests; later calls do nothing.
@@ -43,6 +46,7 @@ class CCurlWorkshop : public CSimpleThread {
 
  protected:
   void Run() override;
+  void WakeForStop() override;
 
  private:
   using TransferList = std::list<CRefPtr<CCurlBase>>;
@@ -61,10 +65,12 @@ class CCurlWorkshop : public CSimpleThread {
 
   // The multi handle, by the worker, once a transfer waits to be added.
   void CreateMulti();
-  // One wait for the sockets and one round of libcurl's work; 1 while transfers run.
-  int Pump();
-  // Reports finished transfers; returns how many.
-  int CollectDone();
+  // Ends the worker's present or next wait; under the lock.
+  void Wake();
+  // One wait for the sockets and one round of libcurl's work.
+  void Pump();
+  // Reports finished transfers.
+  void CollectDone();
   // Applies the queued removals, then the queued additions.
   void ApplyPending();
   // Takes a transfer out of the multi handle (or out of the queue of additions); under the
@@ -75,7 +81,7 @@ class CCurlWorkshop : public CSimpleThread {
 
   bool open_ = false;  // between Init and Cleanup; under the lock
   CURLM* multi_ = nullptr;
-  int runningHandles_ = 0;  // as the last curl_multi_perform reported; worker only
+  HANDLE wakeEvent_ = nullptr;  // auto-reset; the worker's wait while there is no multi_
   TransferList pendingAdd_;
   TransferList running_;
   TransferList pendingRemove_;

@@ -61,6 +61,7 @@ bool CSimpleThread::StartThread() {
 bool CSimpleThread::StopThread(DWORD timeoutMs) {
   if (!IsRunning()) return true;
   stopRequested_ = true;
+  WakeForStop();
   // False only when the worker released the handle itself meanwhile: it has ended then too.
   DestroyThread(timeoutMs);
   return true;

@@ -4,7 +4,9 @@
 //
 // Contract:
 // - The owner calls StartThread, StopThread, IsRunning and DestroyThread from its own thread;
-//   Run executes on the worker thread and polls stopRequested() to return early.
+//   Run executes on the worker thread and polls stopRequested() to return early. A worker that
+//   sleeps in a wait of its own overrides WakeForStop, which StopThread calls on the owner's
+//   thread after raising the flag, to end that wait.
 // - The thread handle is closed exactly once: the worker (when Run returns) and the owner
 //   (when it polls or stops the thread) each take the handle out of its field atomically, and
 //   only the side that took it closes it or waits on it.
@@ -46,6 +48,8 @@ class CSimpleThread {
   // The work, on the worker thread.
   virtual void Run() = 0;
   bool stopRequested() const { return stopRequested_; }
+  // On the owner's thread, once stopRequested() is true and before StopThread waits.
+  virtual void WakeForStop() {}
 
  private:
   static unsigned __stdcall ThreadProc(void* self);
