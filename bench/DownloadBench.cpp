@@ -1,17 +1,26 @@
-// A 1 GiB package over loopback from the test server, in one run under one Wine:
+// Downloads through the engine, in one run under one Wine, in parts named on the command line
+// (download.sh names them all):
 //
-//   engine        CHttpDownloadFile through the download family, as shipped
-//   curl.exe      the curl tool built from the same libcurl (-o file), the reference; its
-//                 own transfer time (-w %{time_total}), so process start-up is not counted
+//   idle     the engine's process while its one download waits on a server that stopped
+//            sending (20 s after the first 64 KiB), against the engine's former worker loop
+//            (5 ms selects) driving the same stalled answer on a thread of its own
+//   server   a 1 GiB package over loopback from the test server:
+//              engine        CHttpDownloadFile through the download family, as shipped
+//              curl.exe      the curl tool built from the same libcurl (-o file), the
+//                            reference; its own transfer time (-w %{time_total}), so process
+//                            start-up is not counted
+//            and, to show where a download's time goes, 256 MiB with libcurl's default
+//            16 KiB reads:
+//              engine 16k    the engine at 16 KiB a turn
+//              poll loop     the same libcurl multi interface driven by curl_multi_poll on
+//                            this thread, each 16 KiB chunk written as it arrives
+//              block writes  the poll loop with the chunks gathered into 1 MiB writes
+//   nginx OPEN THROTTLED
+//            the same 1 GiB from nginx at two addresses (download.sh starts it): the engine
+//            against curl.exe on an open loopback, and where each connection is held to a
+//            fixed rate, as CDNs and ISPs hold a single stream
 //
-// and, to show where a download's time goes, 256 MiB with libcurl's default 16 KiB reads:
-//
-//   engine 16k    the engine's worker loop (5 ms select, 1 ms idle sleep) at 16 KiB a turn
-//   poll loop     the same libcurl multi interface driven by curl_multi_poll on this thread,
-//                 each 16 KiB chunk written as it arrives: the engine without its loop
-//   block writes  the poll loop with the chunks gathered into 1 MiB writes
-//
-// Each is run three times, in turns, and its best time kept. Prints "BENCH <name> <value>
+// Timed contenders run in turns, and each keeps its best time. Prints "BENCH <name> <value>
 // <unit>" lines; the ratios compare figures of this run. KELTO_BENCH_MIB sets a smaller
 // package for trials. Exit code 1 when something fails.
 #include <winsock2.h>
@@ -19,10 +28,12 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/DownloadWriteFile.h"
@@ -40,6 +51,12 @@ namespace {
 constexpr int kRounds = 3;
 constexpr uint64_t kSmallShare = 4;  // the 16 KiB runs move a quarter of the package
 constexpr size_t kBlock = 1 << 20;
+// A rate-held connection is slow enough that its time hardly varies: one round each.
+constexpr int kThrottledRounds = 1;
+constexpr int64_t kStallAfterBytes = 64 * 1024;
+constexpr DWORD kStallMs = 20000;
+// The former loop's cost is steady; a shorter look at it gives its rate as well.
+constexpr DWORD kFormerLoopMs = 10000;
 
 struct Measure {
   double seconds = -1;  // < 0: failed
@@ -61,6 +78,7 @@ bool HasSize(const std::wstring& path, uint64_t size) {
 
 struct EngineRun {
   bool done = false;
+  bool answered = false;
   int type = -1;
 };
 
@@ -196,37 +214,190 @@ int Fail(const char* what) {
   return 1;
 }
 
-}  // namespace
+struct Contender {
+  const char* name;
+  std::function<Measure()> run;
+  Measure best;
+};
 
-int wmain() {
-  uint64_t size = 1ull << 30;
-  if (const char* mib = std::getenv("KELTO_BENCH_MIB"))
-    size = std::strtoull(mib, nullptr, 10) << 20;
+// Runs each contender `rounds` times, each round starting with another one, so that none
+// always runs right after the same one (the page cache still writing back the file before,
+// say). False, after saying which, when a run fails.
+bool RunRounds(std::vector<Contender>& contenders, int rounds, const std::wstring& target) {
+  const size_t count = contenders.size();
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t i = 0; i < count; ++i) {
+      Contender& contender = contenders[(round + i) % count];
+      const Measure m = contender.run();
+      ::DeleteFileW(target.c_str());
+      if (m.seconds < 0) {
+        Fail(contender.name);
+        return false;
+      }
+      KeepBest(contender.best, m);
+    }
+  }
+  return true;
+}
+
+// The installer's message loop: asleep until a message comes (the tests' pump looks every
+// 10 ms, which would count here).
+void DispatchFor(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  for (DWORD spent = 0; spent < ms; spent = ::GetTickCount() - start) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+}
+
+// Percent of one core that this whole process uses over `ms` of its message loop.
+double CorePercentOver(DWORD ms) {
+  const double cpu = CpuSeconds(::GetCurrentProcess());
+  const double start = PreciseNow();
+  DispatchFor(ms);
+  return 100 * (CpuSeconds(::GetCurrentProcess()) - cpu) / (PreciseNow() - start);
+}
+
+void OnStalledProgress(void* user, uint64_t, uint64_t, uint32_t) {
+  static_cast<EngineRun*>(user)->answered = true;
+}
+
+// The engine's process while its download waits on the stalled answer; < 0 when the
+// download does not get there or ends meanwhile.
+double EngineStalled(const std::wstring& url, const std::wstring& path, uint64_t size) {
+  CHttpDownloadFile download;
+  EngineRun run;
+  if (!download.Setup(L"", url, path, size, &run, OnEngineDone, OnStalledProgress)) return -1;
+  // The answer's head comes before the first bytes, which are written a moment later.
+  if (!testing_support::PumpMessagesUntil([&] { return run.answered || run.done; }, 30000)) {
+    return -1;
+  }
+  DispatchFor(1000);
+  const double percent = CorePercentOver(kStallMs);
+  const bool waited = !run.done;
+  download.Stop();
+  DispatchFor(500);  // the workshop lets the transfer go
+  return waited ? percent : -1;
+}
+
+size_t CountChunk(char*, size_t size, size_t count, void* received) {
+  *static_cast<std::atomic<int64_t>*>(received) += static_cast<int64_t>(size * count);
+  return size * count;
+}
+
+// The engine's worker loop before it slept in curl_multi_poll, on a thread of its own,
+// driving the same stalled answer while this thread runs the message loop; < 0 as above.
+double FormerLoopStalled(const std::string& url) {
+  CURLM* multi = curl_multi_init();
+  CURL* easy = curl_easy_init();
+  std::atomic<int64_t> received{0};
+  std::atomic<bool> stop{false}, ended{false};
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, CountChunk);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &received);
+  curl_multi_add_handle(multi, easy);
+  std::thread worker([&] {
+    while (!stop) {
+      fd_set readSet, writeSet, errorSet;
+      FD_ZERO(&readSet);
+      FD_ZERO(&writeSet);
+      FD_ZERO(&errorSet);
+      int highest = 0;
+      curl_multi_fdset(multi, &readSet, &writeSet, &errorSet, &highest);
+      if (highest < 0) {
+        ::Sleep(1);
+      } else {
+        timeval timeout = {0, 5000};
+        ::select(highest + 1, &readSet, &writeSet, &errorSet, &timeout);
+      }
+      int running = 0;
+      curl_multi_perform(multi, &running);
+      int left = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+        if (message->msg == CURLMSG_DONE) ended = true;
+      }
+    }
+  });
+  const DWORD start = ::GetTickCount();
+  while (received < kStallAfterBytes && !ended && ::GetTickCount() - start < 30000) {
+    DispatchFor(50);
+  }
+  double percent = -1;
+  if (received >= kStallAfterBytes && !ended) {
+    DispatchFor(1000);
+    percent = CorePercentOver(kFormerLoopMs);
+    if (ended) percent = -1;
+  }
+  stop = true;
+  worker.join();
+  curl_multi_remove_handle(multi, easy);
+  curl_easy_cleanup(easy);
+  curl_multi_cleanup(multi);
+  return percent;
+}
+
+// The workshop relies on it: a wake-up given while the worker is busy ends its next wait at
+// once. Milliseconds that wait took (the limit is 2 s).
+double PollAfterWakeupMs() {
+  CURLM* multi = curl_multi_init();
+  // The first wait of a handle also pays for Wine's first use of its event.
+  curl_multi_poll(multi, nullptr, 0, 0, nullptr);
+  curl_multi_wakeup(multi);
+  const double start = PreciseNow();
+  curl_multi_poll(multi, nullptr, 0, 2000, nullptr);
+  const double ms = (PreciseNow() - start) * 1000;
+  curl_multi_cleanup(multi);
+  return ms;
+}
+
+int IdlePart(const testing_support::TempFolder& folder, const std::wstring& target) {
+  // Below the size at which a download may split into ranges: one connection, as the former
+  // loop drives.
+  constexpr uint64_t kSize = 16 << 20;
+  if (!testing_support::WriteTestFile(folder / L"stalled.bin", kSize)) {
+    return Fail("writing the stalled file");
+  }
+  testing_support::TestHttpServer server;
+  if (!server.Start(folder.path()) ||
+      !server.AddRule(testing_support::FaultRule("/stalled.bin").StallAfter(kStallAfterBytes))) {
+    return Fail("starting the test server");
+  }
+  const double wakeupMs = PollAfterWakeupMs();
+  if (wakeupMs > 500) return Fail("a wake-up before curl_multi_poll");
+  const double engine = EngineStalled(server.WideUrl("/stalled.bin"), target, kSize);
+  ::DeleteFileW(target.c_str());
+  if (engine < 0) return Fail("the engine's stalled download");
+  const double former = FormerLoopStalled(server.Url("/stalled.bin"));
+  if (former < 0) return Fail("the former loop's stalled download");
+  std::printf("BENCH idle_poll_after_early_wakeup %.1f ms\n", wakeupMs);
+  // The whole process (message loop, the engine's 500 ms timer, both workshops' workers);
+  // Wine's server works on top of it.
+  std::printf("BENCH idle_stalled_engine_cpu %.2f %%core\n", engine);
+  std::printf("BENCH idle_stalled_former_loop_cpu %.2f %%core\n", former);
+  // Below 1: what is left of the former loop's cost while nothing arrives.
+  std::printf("BENCH idle_stalled_cpu_ratio %.3f ratio\n", engine / former);
+  return 0;
+}
+
+int ServerPart(const testing_support::TempFolder& folder, const std::wstring& target, uint64_t size,
+               const std::wstring& curlExe) {
   const uint64_t smallSize = size / kSmallShare;
-  InitMainThreadTasks();
-  CHttpEngine::StartTimer();
-  CHttpEngine::StartDownloadFamily();
-  const std::wstring curlExe = testing_support::WindowsPathOfBuildFile(KELTO_CURL_EXE);
-
-  testing_support::TempFolder root(L"bench-download");
-  testing_support::TempFolder out(L"bench-download-out");
-  if (!testing_support::WriteTestFile(root / L"package.bin", size) ||
-      !testing_support::WriteTestFile(root / L"small.bin", smallSize)) {
+  if (!testing_support::WriteTestFile(folder / L"package.bin", size) ||
+      !testing_support::WriteTestFile(folder / L"small.bin", smallSize)) {
     return Fail("writing the files to serve");
   }
   testing_support::TestHttpServer server;
-  if (!server.Start(root.path())) return Fail("starting the test server");
+  if (!server.Start(folder.path())) return Fail("starting the test server");
   const std::wstring url = server.WideUrl("/package.bin");
   const std::wstring smallUrl = server.WideUrl("/small.bin");
   const std::string smallNarrowUrl = server.Url("/small.bin");
-  const std::wstring target = out / L"package.bin";
 
   constexpr long kLibcurlDefault = CURL_MAX_WRITE_SIZE;
-  struct Contender {
-    const char* name;
-    std::function<Measure()> run;
-    Measure best;
-  } contenders[] = {
+  std::vector<Contender> contenders = {
       {"the engine's download",
        [&] { return Engine(url, target, size, CHttpDownloadFile::kReceiveBufferSize); }},
       {"curl.exe's download", [&] { return CurlTool(curlExe, url, target, size); }},
@@ -237,26 +408,12 @@ int wmain() {
       {"the poll loop's gathered download",
        [&] { return PollLoop(smallNarrowUrl, target, smallSize, true); }},
   };
-  constexpr int kContenders = sizeof(contenders) / sizeof(contenders[0]);
-  // Each round starts with another contender, so that none always runs right after the
-  // same one (the page cache still writing back the file before, say).
-  for (int round = 0; round < kRounds; ++round) {
-    for (int i = 0; i < kContenders; ++i) {
-      Contender& contender = contenders[(round + i) % kContenders];
-      const Measure m = contender.run();
-      ::DeleteFileW(target.c_str());
-      if (m.seconds < 0) return Fail(contender.name);
-      KeepBest(contender.best, m);
-    }
-  }
+  if (!RunRounds(contenders, kRounds, target)) return 1;
   const Measure& engine = contenders[0].best;
   const Measure& tool = contenders[1].best;
   const Measure& engine16k = contenders[2].best;
   const Measure& poll = contenders[3].best;
   const Measure& gathered = contenders[4].best;
-  server.Stop();
-  CHttpEngine::ShutdownDownloadFamily();
-  CHttpEngine::StopTimer();
 
   const double mb = size / 1e6, smallMb = smallSize / 1e6;
   std::printf("BENCH download_1gib_engine_throughput %.1f MB/s\n", mb / engine.seconds);
@@ -269,8 +426,9 @@ int wmain() {
   std::printf("BENCH download_16k_engine_throughput %.1f MB/s\n", smallMb / engine16k.seconds);
   std::printf("BENCH download_16k_poll_loop_throughput %.1f MB/s\n", smallMb / poll.seconds);
   std::printf("BENCH download_16k_block_writes_throughput %.1f MB/s\n", smallMb / gathered.seconds);
-  // Above 1: the worker loop's turns cost that much against curl_multi_poll, at 16 KiB a turn.
-  std::printf("BENCH download_16k_select_loop_cost_ratio %.3f ratio\n",
+  // Above 1: the engine's turns cost that much against a bare curl_multi_poll loop, at 16 KiB
+  // a turn.
+  std::printf("BENCH download_16k_engine_loop_cost_ratio %.3f ratio\n",
               engine16k.seconds / poll.seconds);
   // Above 1: writing each 16 KiB chunk as it arrives costs that much against 1 MiB writes.
   std::printf("BENCH download_16k_chunk_writes_cost_ratio %.3f ratio\n",
@@ -279,4 +437,70 @@ int wmain() {
   std::printf("BENCH download_buffer_gain_ratio %.3f ratio\n",
               (mb / engine.seconds) / (smallMb / engine16k.seconds));
   return 0;
+}
+
+// The engine is given the package's size, as the update module gives it, so that it may
+// split the download into ranges where the server answers them.
+int NginxPart(const std::wstring& openUrl, const std::wstring& throttledUrl,
+              const std::wstring& target, uint64_t size, const std::wstring& curlExe) {
+  const long buffer = CHttpDownloadFile::kReceiveBufferSize;
+  std::vector<Contender> throttled = {
+      {"the engine's throttled download",
+       [&] { return Engine(throttledUrl, target, size, buffer); }},
+      {"curl.exe's throttled download",
+       [&] { return CurlTool(curlExe, throttledUrl, target, size); }},
+  };
+  std::vector<Contender> open = {
+      {"the engine's download from nginx", [&] { return Engine(openUrl, target, size, buffer); }},
+      {"curl.exe's download from nginx", [&] { return CurlTool(curlExe, openUrl, target, size); }},
+  };
+  if (!RunRounds(throttled, kThrottledRounds, target) || !RunRounds(open, kRounds, target)) {
+    return 1;
+  }
+  const double mb = size / 1e6;
+  std::printf("BENCH download_throttled_engine_throughput %.1f MB/s\n",
+              mb / throttled[0].best.seconds);
+  std::printf("BENCH download_throttled_curl_exe_throughput %.1f MB/s\n",
+              mb / throttled[1].best.seconds);
+  std::printf("BENCH download_throttled_ratio %.3f ratio\n",
+              throttled[1].best.seconds / throttled[0].best.seconds);
+  std::printf("BENCH download_open_engine_throughput %.1f MB/s\n", mb / open[0].best.seconds);
+  std::printf("BENCH download_open_curl_exe_throughput %.1f MB/s\n", mb / open[1].best.seconds);
+  std::printf("BENCH download_open_ratio %.3f ratio\n",
+              open[1].best.seconds / open[0].best.seconds);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  uint64_t size = 1ull << 30;
+  if (const char* mib = std::getenv("KELTO_BENCH_MIB"))
+    size = std::strtoull(mib, nullptr, 10) << 20;
+  InitMainThreadTasks();
+  CHttpEngine::StartTimer();
+  CHttpEngine::StartDownloadFamily();
+  const std::wstring curlExe = testing_support::WindowsPathOfBuildFile(KELTO_CURL_EXE);
+  testing_support::TempFolder root(L"bench-download");
+  testing_support::TempFolder out(L"bench-download-out");
+  const std::wstring target = out / L"package.bin";
+
+  int status = 0;
+  for (int i = 1; i < argc && status == 0; ++i) {
+    const std::wstring part = argv[i];
+    if (part == L"idle") {
+      status = IdlePart(root, target);
+    } else if (part == L"server") {
+      status = ServerPart(root, target, size, curlExe);
+    } else if (part == L"nginx" && i + 2 < argc) {
+      status = NginxPart(argv[i + 1], argv[i + 2], target, size, curlExe);
+      i += 2;
+    } else {
+      std::fprintf(stderr, "usage: download_bench [idle] [server] [nginx OPEN THROTTLED]\n");
+      status = 1;
+    }
+  }
+  CHttpEngine::ShutdownDownloadFamily();
+  CHttpEngine::StopTimer();
+  return status;
 }

@@ -13,7 +13,7 @@ PACKAGES=(
   wine wine64 xvfb xauth fonts-wine fonts-wqy-microhei xdotool imagemagick
   clang libclang-rt-14-dev cmake ninja-build make
   libz-mingw-w64-dev zlib1g-dev libstb-dev googletest python3 dpkg-dev iproute2 util-linux
-  openssl osslsigncode
+  openssl osslsigncode nginx-light
 )
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
