@@ -25,7 +25,19 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   as_root apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Packages with a service (nginx, which the benchmarks start themselves on loopback) must
+  # not start one: while they install, the system's policy refuses every service start,
+  # unless a policy of the machine's own is in place already.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=0
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null && as_root chmod 755 "$policy"
+    own_policy=1
+  fi
+  status=0
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || status=$?
+  [ "$own_policy" = 1 ] && as_root rm -f "$policy"
+  [ "$status" = 0 ] || exit "$status"
 fi
 
 if [ -f "$STAMP" ]; then
