@@ -1,5 +1,9 @@
 #include "updater/PackageFiles.h"
 
+#include <algorithm>
+
+#include "runtime/MD5.h"
+
 namespace package_files {
 
 namespace {
@@ -17,6 +21,13 @@ bool IsUnsafeInFileName(wchar_t c) {
 
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
+// What no file system changes or confuses with another character. Windows takes "A" and "a"
+// for the same letter, so capitals are not among them.
+bool IsKeptAsItIs(wchar_t c) {
+  return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || c == L'.' || c == L'-' ||
+         c == L'_';
+}
+
 }  // namespace
 
 std::wstring PackagePath(const std::wstring& downloadDir) {
@@ -29,7 +40,17 @@ std::wstring FileNameVersion(const std::wstring& version) {
   for (wchar_t& c : safe) {
     if (IsUnsafeInFileName(c)) c = L'_';
   }
-  return safe;
+  if (version.size() <= kMaxVersionChars &&
+      std::all_of(version.begin(), version.end(), IsKeptAsItIs)) {
+    return safe;
+  }
+  // The text alone could stand for other versions too: the exact version's digest makes the
+  // name its own. A plain version never holds the "~" that marks it.
+  MD5 digest;
+  digest.update(version.data(), version.size() * sizeof(wchar_t));
+  digest.finalize();
+  const std::string hex(digest.hex_digest(), kVersionDigestChars);
+  return safe + L"~" + std::wstring(hex.begin(), hex.end());
 }
 
 std::wstring PartPath(const std::wstring& packageFile, const std::wstring& version,

@@ -19,13 +19,19 @@ constexpr const wchar_t* kPartSuffix = L".tmp";
 constexpr const wchar_t* kRestartSuffix = L".tmptmp";
 // Versions are short ("1.0.3.27"); more than this is not a version.
 constexpr size_t kMaxVersionChars = 64;
+// Hexadecimal digits of the version's digest in the name of a version that is not kept as
+// it is.
+constexpr size_t kVersionDigestChars = 8;
 
 // "%s\\%s" of the download folder and "qvinstaller.exe".
 std::wstring PackagePath(const std::wstring& downloadDir);
 
-// The version as it may stand inside a file name: control characters and \ / : * ? " < > |
-// become "_", and the text is cut to kMaxVersionChars characters (never inside a surrogate
-// pair). ".." thus stays a harmless part of the name: no separator remains around it.
+// The version as it may stand inside a file name, one name per exact version. A version of
+// digits, small letters, ".", "-" and "_", at most kMaxVersionChars long, stands as it is.
+// Any other is cut to kMaxVersionChars characters (never inside a surrogate pair), its
+// control characters and \ / : * ? " < > | become "_", and "~" with the first
+// kVersionDigestChars digits of its MD5 digest follows: "1/2" is "1_2~<digits>", never "1_2".
+// ".." thus stays a harmless part of the name: no separator remains around it.
 std::wstring FileNameVersion(const std::wstring& version);
 
 // "%s_%s%s" of `packageFile` cut before the last "." of its file name (the whole path when
