@@ -92,9 +92,18 @@ unsigned __stdcall CSimpleThread::ThreadProc(void* param) {
   } catch (...) {
     LOG_FILE(2, L"CSimpleThread::Run threw");
   }
-  self->threadId_ = 0;
+  // Run may have let go of this thread (DestroyThread) and the owner started the next one:
+  // only what is still this thread's own is taken. A handle's number may come back for the
+  // successor's, so the handle is known by the thread it names.
+  const DWORD me = ::GetCurrentThreadId();
+  DWORD id = me;
+  self->threadId_.compare_exchange_strong(id, 0);
+  HANDLE handle = self->threadHandle_.load();
   // Once the handle is gone the owner may free the object: nothing below touches it.
-  if (HANDLE handle = self->threadHandle_.exchange(nullptr)) ::CloseHandle(handle);
+  if (handle && ::GetThreadId(handle) == me &&
+      self->threadHandle_.compare_exchange_strong(handle, nullptr)) {
+    ::CloseHandle(handle);
+  }
   // Returning ends the thread through the runtime library's thread exit, with code 0.
   return 0;
 }

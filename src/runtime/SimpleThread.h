@@ -9,7 +9,8 @@
 //   thread after raising the flag, to end that wait.
 // - The thread handle is closed exactly once: the worker (when Run returns) and the owner
 //   (when it polls or stops the thread) each take the handle out of its field atomically, and
-//   only the side that took it closes it or waits on it.
+//   only the side that took it closes it or waits on it. A worker whose Run let go of its
+//   thread (DestroyThread) leaves the handle and id of a successor the owner started alone.
 // - A worker that ignores the stop request past the timeout is terminated after an error
 //   diagnostic; the call still returns true. Termination is a last resort: a thread ended in
 //   the middle of a call may leave that call's locks and memory behind.
