@@ -30,6 +30,14 @@ std::wstring Attribute(const CLayoutXmlNode& node, const wchar_t* name,
   return node.GetAttributeValue(name, value, kValueCapacity) ? value : fallback;
 }
 
+// Deletes a control the tree has no place for. While its attributes were applied it (or a
+// child) may have registered with the manager (an option its group): lent the manager again,
+// it leaves that behind as it goes.
+void Discard(CControlUI* control, CWindowHostUI* manager) {
+  if (manager) control->SetManager(manager, nullptr, false);
+  delete control;
+}
+
 bool Is(const wchar_t* text, const wchar_t* expected) {
   return text && std::wcscmp(text, expected) == 0;
 }
@@ -231,11 +239,11 @@ CControlUI* CDialogBuilder::Parse(CLayoutXmlNode node, CControlUI* parent,
     if (parent) {
       auto* container = static_cast<IContainerUI*>(parent->GetInterface(L"IContainer"));
       if (!container) {
-        delete control;
+        Discard(control, manager);
         return nullptr;
       }
       if (!container->Add(control)) {
-        delete control;
+        Discard(control, manager);
         continue;
       }
     }
@@ -243,7 +251,7 @@ CControlUI* CDialogBuilder::Parse(CLayoutXmlNode node, CControlUI* parent,
     if (!first) {
       first = control;
     } else if (!parent) {
-      delete control;
+      Discard(control, manager);
     }
   }
   return first;
@@ -262,7 +270,7 @@ void CDialogBuilder::Include(const CLayoutXmlNode& node, CControlUI* parent,
     if (!*first) {
       *first = built;
     } else if (!parent) {
-      delete built;
+      Discard(built, manager);
     }
   }
 }

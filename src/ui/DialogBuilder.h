@@ -10,7 +10,9 @@
 //
 // Contract: user-interface thread. The caller owns the tree it gets back (normally handing
 // it to CWindowHostUI::AttachDialog, which also hands every control its manager); controls
-// are built without a manager and only meet it while their attributes are applied. The
+// are built without a manager and only meet it while their attributes are applied, and
+// again when the builder deletes one it has no place for (so that it leaves nothing
+// registered with the manager, an option's group above all). The
 // builder keeps the parsed document until the next Create or its destruction. A layout that
 // cannot be loaded or parsed gives null (GetMarkup tells why); unknown elements are
 // skipped; nothing throws. The callback and the manager are not owned.

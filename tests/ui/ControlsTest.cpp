@@ -89,7 +89,8 @@ TEST(DialogBuilder, BuildsKnownElementsAndTheCallbacksOnesIntoATreeWithOneRoot) 
   CControlUI* root = builder.Create(
       LR"(<Window><Font name="Tahoma" /><VerticalLayout name="first">
       <Marquee name="m"><Button name="in_unknown" /></Marquee><Fancy><Label name="in_fancy" />
-      </Fancy><Button><Label name="in_button" /></Button></VerticalLayout><Fancy /></Window>)",
+      </Fancy><Button><Option name="in_button" group="g" /></Button><Option group="g" />
+      </VerticalLayout><Fancy><Option group="g" /></Fancy></Window>)",
       nullptr, &maker, &host);
   ASSERT_TRUE(host.AttachDialog(root));
   EXPECT_EQ(root->GetName(), L"first");
@@ -99,7 +100,10 @@ TEST(DialogBuilder, BuildsKnownElementsAndTheCallbacksOnesIntoATreeWithOneRoot) 
   for (const wchar_t* name : {L"m", L"in_unknown", L"in_button"}) {
     EXPECT_EQ(host.FindControl(name), nullptr) << name;
   }
-  EXPECT_EQ(ContainerOf(root)->GetCount(), 2);
+  EXPECT_EQ(ContainerOf(root)->GetCount(), 3);
+  // Options that were deleted leave their group, whose next selection reaches only the live.
+  ASSERT_NE(host.GetOptionGroup(L"g"), nullptr);
+  EXPECT_EQ(*host.GetOptionGroup(L"g"), std::vector<CControlUI*>{ContainerOf(root)->GetItemAt(2)});
   ASSERT_EQ(maker.destroyed.size(), 2u);
   EXPECT_FALSE(*maker.destroyed[0]);
   EXPECT_TRUE(*maker.destroyed[1]);
