@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "runtime/WideFormat.h"
+#include "ui/ContainerUI.h"
 #include "ui/ControlUI.h"
 #include "ui/SkinPainter.h"
 #include "ui/WindowHostUI.h"
@@ -14,6 +15,22 @@ namespace {
 
 using UpdateLayeredWindowFunction = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*,
                                                   COLORREF, BLENDFUNCTION*, DWORD);
+
+// Places a control flagged for an update where it belongs now. A floating one goes where its
+// fixed offset and size put it: those may have changed (SetFixedXY and the like), and its
+// old rectangle, set again, would overwrite them with where it was.
+void PlaceAgain(CControlUI* control) {
+  CControlUI* parent = control->GetParent();
+  auto* container = control->IsFloat() && parent
+                        ? static_cast<CContainerUI*>(parent->GetInterface(L"Container"))
+                        : nullptr;
+  const int index = container ? container->GetItemIndex(control) : -1;
+  if (index >= 0) {
+    container->SetFloatPos(index);
+  } else {
+    control->SetPos(control->GetPos());
+  }
+}
 
 UpdateLayeredWindowFunction PlatformUpdateLayeredWindow() {
   static const UpdateLayeredWindowFunction function = [] {
@@ -71,7 +88,7 @@ void CWindowHostUI::LayoutIfNeeded(const RECT& area) {
               [](CControlUI* c, void*) { return c->IsUpdateNeeded() ? c : nullptr; }, nullptr,
               kFindVisible | kFindMeFirst);
           if (!control) break;
-          control->SetPos(control->GetPos());
+          PlaceAgain(control);
         }
       }
     }

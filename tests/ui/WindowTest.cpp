@@ -180,6 +180,18 @@ TEST_F(MainWindow, TimersQueuedNotificationsAndTheCaptureReachOnlyLiveControls) 
   EXPECT_EQ(::GetCapture(), nullptr);
 }
 
+// Moved and resized by the program, a floating control takes its new place at the next
+// layout pass, which does not take the old place for the new one.
+TEST_F(MainWindow, AFloatingControlGoesWhereTheProgramMovesIt) {
+  CControlUI* button = Find(L"btn_agreement");
+  button->SetFixedXY(SIZE{300, 200});
+  button->SetFixedWidth(60);
+  window_->Pump(50);
+  const RECT& page = Find(L"vlt_start")->GetPos();
+  EXPECT_EQ(button->GetPos(), (RECT{page.left + 300, page.top + 200, page.left + 360,
+                                    page.top + 224}));
+}
+
 TEST_F(MainWindow, TheEditBoxTellsOnlyChangesAfterItOpensAndItsBoxGoesWithIt) {
   static_cast<CTabLayoutUI*>(Find(L"tb_main"))->SelectItem(1);
   window_->Pump(20);
