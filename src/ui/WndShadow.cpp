@@ -273,9 +273,15 @@ void CWndShadow::MoveToParent(HWND parent) {
 }
 
 void CWndShadow::Redraw(HWND parent) {
-  // 1. The shadow window's place and size.
+  // 1. The shadow window's place and size. The size drawn for is the one a later WM_SIZE is
+  //    compared with: left at none, the first smaller size would pass for a larger one and
+  //    wait for a paint that does not come.
   TRect bounds;
   if (!BoundsAround(parent, &bounds)) return;
+  RECT client;
+  if (::GetClientRect(parent, &client)) {
+    lastParentSize_ = static_cast<uint32_t>(MAKELONG(client.right, client.bottom));
+  }
   const int width = static_cast<int>(bounds.Width());
   const int height = static_cast<int>(bounds.Height());
 

@@ -370,13 +370,16 @@ TEST_F(WindowTest, AShadowFollowsItsParentOnScreenAtOnceOrOnceDrawnAndGoesWithou
   delete shadow;
   EXPECT_FALSE(::IsWindow(window));
   EXPECT_EQ(::GetWindowLongPtrW(parent, GWLP_WNDPROC), ownProcedure);
-  // A parent on screen gets its shadow at once; its end takes the shadow along.
+  // A parent on screen gets its shadow at once, and it follows its first smaller size at
+  // once too; the parent's end takes the shadow along.
   shadow = new CWndShadow;
   shadow->SetSize(6);
   shadow->SetPosition(2, -3);
   ASSERT_TRUE(shadow->Create(parent));
   window = shadow->GetHWND();
   EXPECT_TRUE(placed(true));
+  ::SetWindowPos(parent, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(placed(true)) << "a smaller parent brings no paint to wait for";
   ::DestroyWindow(parent);
   EXPECT_FALSE(::IsWindow(window));
 }
