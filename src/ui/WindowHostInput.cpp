@@ -179,13 +179,16 @@ bool CWindowHostUI::HandleInput(UINT message, WPARAM wParam, LPARAM lParam, LRES
     case WM_MOUSEMOVE:
       return HandleMouseMove(PointOf(lParam), true);
     case WM_MOUSEHOVER:
-      mouseTracking_ = false;
+      // Only the hover's tracking ends: the leave that follows must still reach the control
+      // (the pointer may leave the window without another move inside it).
+      hoverCame_ = true;
       HandleMouseHover(PointOf(lParam));
       return true;
     case WM_MOUSELEAVE:
       HideTooltip();
       if (mouseTracking_) HandleMouseMove(POINT{-1, -1}, false);
       mouseTracking_ = false;
+      hoverCame_ = false;
       return true;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -274,7 +277,7 @@ bool CWindowHostUI::HandleInput(UINT message, WPARAM wParam, LPARAM lParam, LRES
 }
 
 bool CWindowHostUI::HandleMouseMove(POINT point, bool track) {
-  if (track && !mouseTracking_) {
+  if (track && (!mouseTracking_ || hoverCame_)) {
     TRACKMOUSEEVENT tracking = {};
     tracking.cbSize = sizeof(tracking);
     tracking.dwFlags = TME_HOVER | TME_LEAVE;
@@ -283,7 +286,10 @@ bool CWindowHostUI::HandleMouseMove(POINT point, bool track) {
         tooltip_ ? static_cast<DWORD>(::SendMessageW(tooltip_.get(), TTM_GETDELAYTIME,
                                                      TTDT_INITIAL, 0))
                  : kHoverTimeMs;
-    if (::_TrackMouseEvent(&tracking)) mouseTracking_ = true;
+    if (::_TrackMouseEvent(&tracking)) {
+      mouseTracking_ = true;
+      hoverCame_ = false;
+    }
   }
   lastMouse_ = point;
   CControlUI* control = FindControl(point);

@@ -159,6 +159,8 @@ class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
 
   bool firstLayout_ = true, updateNeeded_ = false, focusNeeded_ = false;
   bool offscreenPaint_ = true, mouseTracking_ = false, mouseCapture_ = false;
+  // The platform's hover has come: the leave is still tracked, the next hover is not.
+  bool hoverCame_ = false;
   bool usedVirtualWnd_ = false;
   bool inMessage_ = false;
   int messageKeyState_ = -1;  // the key state read for the current message, -1 for none

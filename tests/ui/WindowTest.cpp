@@ -326,6 +326,13 @@ TEST_F(WindowTest, ASkinnedFrameDragsByItsCaptionAndEndsByItsButtons) {
       PumpMessagesUntil([&] { return WindowRect(window).left == before.left + 60; }, 15000));
   EXPECT_EQ(WindowRect(window).top, before.top + 40);
   EXPECT_EQ(WindowRect(shadow), Around(window, 14));
+  // The pointer rests on the close button at the window's edge (the platform's hover comes),
+  // then jumps out of the window: the button loses its hot look.
+  auto* close = static_cast<CButtonUI*>(dialog.GetPaintManager().FindControl(L"btn_close"));
+  const auto hot = [close] { return (close->GetButtonState() & kStateHot) != 0; };
+  ASSERT_TRUE(StartXdotool(title, L"mousemove --window %1 382 16 sleep 1 mousemove 5 5"));
+  EXPECT_TRUE(PumpMessagesUntil(hot, 15000));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return !hot(); }, 5000)) << "still hot";
   // The close button ends the window, whose final message reaps the tree and lets go of
   // the paint manager and the shadow.
   bool rootDestroyed = false;
