@@ -112,6 +112,8 @@ bool CHttpDownloadFile::Setup(const std::wstring& backupUrls, const std::wstring
   onProgress = progress;
   userData = user;
   attempts = 0;
+  // A retry the last run left waiting (its DNS step stopped, say) is not this run's.
+  retryPending = false;
   result = ProtoValue(ProtoValue::kMap);
   speedSamples.Clear();
   dnsRoutes_.clear();

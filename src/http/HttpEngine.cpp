@@ -69,7 +69,13 @@ void ShutdownFamily(Family& family) {
 }
 
 bool Join(Family& family, CHttpBase* task) {
-  return family.scheduler && family.scheduler->Join(task);
+  if (!family.scheduler || !task) return false;
+  // A request made while its family was down knows no workshop: without the family's, its
+  // run would hold a slot for ever with nothing to carry it out.
+  if (!task->workshop && (!task->owner || task->owner == family.scheduler.get())) {
+    task->workshop = family.workshop.get();
+  }
+  return family.scheduler->Join(task);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ class CHttpEngine {
   static CHttpMgr* DownloadScheduler();
   static CCurlWorkshop* DownloadWorkshop();
 
-  // Hands a task to the family's scheduler, which starts it when a slot is free.
+  // Hands a task to the family's scheduler, which starts it when a slot is free. A task made
+  // while the family was down gets the family's workshop here.
   static bool JoinCommandScheduler(CHttpBase* task);
   static bool JoinDownloadScheduler(CHttpBase* task);
 

@@ -133,6 +133,8 @@ void CHttpMgr::ForgetTasks() {
   for (CHttpBase* task : tasks_) {
     task->owner = nullptr;
     task->workshop = nullptr;
+    // Its slot goes with this scheduler: rejoined to the next one, it is offered a start.
+    task->scheduled = false;
   }
   tasks_.clear();
   running_ = 0;

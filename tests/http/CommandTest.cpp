@@ -186,7 +186,8 @@ TEST_F(Scheduler, RetriesAndRequestsDestroyedAnyTime) {
 // A request joins only its own family's scheduler, where its transfers' reports reach it.
 // Shut-down lets the requests go without stopping them, and none keeps pointing at the
 // family's scheduler or workshop, nor its transfer at the scheduler: also a request that
-// never joined. A stopped request reports nothing. Start-up again brings a fresh family.
+// never joined. A stopped request reports nothing. Start-up again brings a fresh family, which
+// runs both: the one it let go of and the one made while no family ran.
 TEST_F(Scheduler, OwnFamilyOnlyAndShutdownLeavesRequestsToTheirCreators) {
   ASSERT_TRUE(AddRule(FaultRule("/slow.txt").Stall(-1)));
   Command joined(server_.WideUrl("/slow.txt")), idle;
@@ -205,11 +206,15 @@ TEST_F(Scheduler, OwnFamilyOnlyAndShutdownLeavesRequestsToTheirCreators) {
   EXPECT_TRUE(joined.Stop());
   EXPECT_TRUE(idle.Stop());
 
-  ASSERT_TRUE(CHttpEngine::StartCommandFamily());
-  Command again(server_.WideUrl("/pkg.bin"));
-  ASSERT_TRUE(Run(again));
-  EXPECT_EQ(again.type, 0);
   EXPECT_EQ(joined.calls, 0);
+  Command unborn(server_.WideUrl("/pkg.bin"));
+  ASSERT_TRUE(CHttpEngine::StartCommandFamily());
+  joined.url = server_.WideUrl("/pkg.bin");
+  ASSERT_TRUE(RunAll({&joined, &unborn}));
+  for (const Command* command : {&joined, &unborn}) {
+    EXPECT_EQ(command->calls, 1);
+    EXPECT_EQ(command->type, 0);
+  }
 }
 
 // The player's proxy from Windows' settings: the settings are written where WinHTTP reads
