@@ -308,7 +308,10 @@ void CHttpDownloadFile::Done(CURLcode code) {
               error.type, error.code, primaryUrl.c_str());
     retryTick = ::GetTickCount();
     const std::wstring host = download_rules::HostOfUrl(primaryUrl);
-    if (!host.empty() && StartResolver(host)) return;
+    // A host that is an address already has nothing to look up: where the resolver's servers
+    // cannot be reached, asking them would only add their waits before the last pass.
+    const bool literal = !download_rules::ResolvedAddresses(host).empty();
+    if (!host.empty() && !literal && StartResolver(host)) return;
     OnDNSResult(host, std::wstring());
     return;
   }

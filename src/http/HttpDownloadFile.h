@@ -2,7 +2,8 @@
 // with an open-ended byte range, checks the length the server announces against the size it
 // expects, reports progress and speed once a second, tries each address up to three times,
 // then the backup addresses, and at last makes one more pass through its DNS step, where its
-// own resolver (CDNSThread) looks the primary address's host up.
+// own resolver (CDNSThread) looks the primary address's host up (unless the host is an IPv4
+// address already: the pass then starts at once).
 //
 // Contract:
 // - User-interface thread only. The creator calls Setup, which joins the download family's

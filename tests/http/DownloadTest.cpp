@@ -206,28 +206,33 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
 
 // Every address failed: the DNS step asks the resolver for the primary address's host, and
 // the last pass goes to the addresses it found (the last one found first), each tried three
-// times. Stopped or destroyed meanwhile, a download reports nothing, neither when its
-// resolver answers nor with the answer already queued.
+// times; a host that is an address already is looked up nowhere. Stopped or destroyed
+// meanwhile, a download reports nothing, neither when its resolver answers nor with the
+// answer already queued.
 TEST_F(Downloads, TheDnsStep) {
-  testing_support::TestDnsServer dns;
+  testing_support::TestDnsServer dns, slow;
   ASSERT_TRUE(dns.Start()) << dns.error();
+  ASSERT_TRUE(slow.Start()) << slow.error();
   ASSERT_TRUE(dns.Answer(DnsScript("localhost").A("127.0.0.1").A("127.0.0.2")));
-  ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.1").DelayMs(1000).A("127.0.0.1")));
-  ASSERT_TRUE(dns.Answer(DnsScript("127.0.0.3").DelayMs(300).A("127.0.0.1")));
-  const std::string port = std::to_string(server_.port());
+  ASSERT_TRUE(slow.Answer(DnsScript("localhost").DelayMs(1000).A("127.0.0.1")));
+  const std::string named = "http://localhost:" + std::to_string(server_.port());
   Job& resolved = Add("resolved");
-  resolved.address = Utf8ToWide("http://localhost:" + port + "/resolved.bin");
+  resolved.address = Utf8ToWide(named + "/resolved.bin");
   AddRule(FaultRule("/resolved.bin").Times(3).ResetConnection());
+  Job& literal = Add("literal", "", 4, 404);
+  AddRule(FaultRule("/literal.bin").Status(404));
+  for (Job& job : jobs_) job.dns.SetServers(dns.Address());
   Job& stopped = Add("stopped");
+  stopped.address = Utf8ToWide(named + "/stopped.bin");
   AddRule(FaultRule("/stopped.bin").ResetConnection());
   Job& destroyed = Add("destroyed");
-  destroyed.address = Utf8ToWide("http://127.0.0.3:" + port + "/destroyed.bin");
-  for (Job& job : jobs_) job.dns.SetServers(dns.Address());
+  destroyed.address = Utf8ToWide("http://localhost:" + std::to_string(engine_test::ClosedPort()));
+  for (Job* job : {&stopped, &destroyed}) job->dns.SetServers(slow.Address());
   StartAll();
-  // Destroyed once its resolver's answer, 300 ms late, waits in the queue: no message is
+  // Destroyed once its resolver's answer, a second late, waits in the queue: no message is
   // pumped meanwhile.
   ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return destroyed.resolving(); }));
-  ::Sleep(800);
+  ::Sleep(1300);
   jobs_.pop_back();
   ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return stopped.resolving(); }));
   stopped.Stop();
@@ -239,17 +244,20 @@ TEST_F(Downloads, TheDnsStep) {
   stopped.Stop();
   ASSERT_NO_FATAL_FAILURE(FinishAll());
 
-  const std::wstring named = resolved.address, viaFirst = Url("resolved");
+  const std::wstring byName = resolved.address, viaFirst = Url("resolved");
+  const std::string port = std::to_string(server_.port());
   const std::wstring viaSecond = Utf8ToWide("http://127.0.0.2:" + port + "/resolved.bin");
   EXPECT_EQ(resolved.started,
-            (WideStrings{named, named, named, viaSecond, viaSecond, viaSecond, viaFirst}));
+            (WideStrings{byName, byName, byName, viaSecond, viaSecond, viaSecond, viaFirst}));
   // The connection goes where the resolver says (at 127.0.0.2 nobody listens), and the
   // request still names the host.
   const std::vector<LoggedRequest> asked = server_.RequestsFor("/resolved.bin");
   ASSERT_EQ(asked.size(), 4u);
   EXPECT_EQ(asked[3].Header("Host"), "localhost:" + port);
+  EXPECT_EQ(literal.started, WideStrings(2, Url("literal")));
   EXPECT_EQ(stopped.started.size(), 4u);  // three, and the second set-up's
-  EXPECT_EQ(dns.Queries().size(), 3u);
+  EXPECT_EQ(dns.Queries().size(), 1u) << "only the name was looked up";
+  EXPECT_EQ(slow.Queries().size(), 2u);
 }
 
 // One lookup of the resolver and its report: its addresses, or "-1" when no server answered.
