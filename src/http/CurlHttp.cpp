@@ -195,6 +195,13 @@ bool CCurlHttp::WriteBody(const char* data, size_t length) {
   if (truncatePending_) {
     truncatePending_ = false;
     output_->Truncate();
+    // The old bytes stay (another program maps the file, say): the answer written over them
+    // would leave a file of two answers. It ends as a write failure, as the run's start would.
+    if (output_->errorKind != 0) {
+      LOG_CONSOLE_FILE(2, L"CCurlHttp: the output cannot be emptied for the whole answer (%d)",
+                       output_->errorCode);
+      return false;
+    }
   }
   const int32_t written = output_->Write(data, static_cast<uint32_t>(length));
   if (written < 0) {

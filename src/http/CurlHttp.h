@@ -18,7 +18,8 @@
 //   Its body is judged by its first bytes, which are held back until they decide; the end of
 //   its header block is posted once they have. A 200 answer to a range request empties the
 //   output only once its body is known to be no page (or, with no body, when it ends), so a
-//   portal's page never costs a partial file its bytes.
+//   portal's page never costs a partial file its bytes; an output that cannot be emptied
+//   then ends the transfer as a failed write, before any of the answer reaches it.
 #pragma once
 
 #include <atomic>

@@ -12,6 +12,7 @@
 
 #include "http/EngineFixture.h"
 #include "http/HttpMgr.h"
+#include "runtime/Win32Handles.h"
 #include "support/TestDnsServer.h"
 
 using testing_support::DnsScript;
@@ -164,6 +165,17 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
     job->expected = odd.size();
     job->wantFile = odd;
   }
+  // A 200 answer to a range request, another file, when another program maps the partial
+  // file, which then cannot be emptied: none of that answer goes into the old bytes.
+  Job& mapped = Add("mapped", first, 3, 2007);
+  AddRule(FaultRule("/mapped.bin").Body(std::string(30000, 'x'), "application/octet-stream"));
+  win::ScopedHandle held(::CreateFileW(mapped.partial.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+  win::ScopedHandle mapping(
+      ::CreateFileMappingW(held.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  const void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+  ASSERT_NE(view, nullptr);
   testing_support::TestHttpServer rogue;
   ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
   Job& untrusted = Add("untrusted", half, 5, CURLE_PEER_FAILED_VERIFICATION);
@@ -174,6 +186,7 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   EXPECT_FALSE(dripped.Setup(L"", Url("large"), dripped.partial, 1, nullptr, nullptr, nullptr));
   EXPECT_EQ(dripped.urls, WideStrings{Url("dripped")});
   ASSERT_NO_FATAL_FAILURE(FinishAll());
+  ::UnmapViewOfFile(view);
 
   EXPECT_EQ(server_.RequestsFor("/short.bin").back().range, "bytes=30000-");
   EXPECT_EQ(server_.RequestsFor("/large.bin").back().range, "");
