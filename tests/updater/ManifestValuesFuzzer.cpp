@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::wstring name = part.substr(folder.size());
   Check(name.find_first_of(L"\\/:*?\"<>|") == std::wstring::npos);
   for (wchar_t c : name) Check(static_cast<unsigned>(c) >= 0x20 && c != 0x7F);
-  Check(name.size() <= 12 + package_files::kMaxVersionChars + 4);
+  Check(name.size() <=
+        12 + package_files::kMaxVersionChars + 1 + package_files::kVersionDigestChars + 4);
   Check(package_files::HasExtension(part, package_files::kPartSuffix));
 
   // The signed manifest's texts.
