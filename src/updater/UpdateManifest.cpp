@@ -2,6 +2,11 @@
 
 #include <limits>
 
+#include "http/DownloadRules.h"
+
+std::vector<std::wstring> UpdateManifest::PackageUrls() const {
+  return download_rules::MakeUrlList(mirrorUrls, packageUrl);
+}
 
 uint64_t UpdateManifest::ParseSize(const std::wstring& text) {
   constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();

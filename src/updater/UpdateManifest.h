@@ -5,13 +5,15 @@
 //
 // Contract: plain values and pure functions; any thread. Nothing here touches files or throws.
 // Values are kept as the manifest gives them (cut to kMaxValueChars by the reader); a manifest
-// whose "Url" is empty names no package (HasPackage), and the update module refuses to start
-// a download for it with the application code kNoPackageAddress.
+// that names no address of the package, neither in "Url" nor in "murl", names no package
+// (HasPackage), and the update module refuses to start a download for it with the
+// application code kNoPackageAddress.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct UpdateManifest {
   static constexpr const wchar_t* kSection = L"Install";
@@ -36,7 +38,10 @@ struct UpdateManifest {
   // blanks), 0 when there are none; a number beyond 64 bits stays at the largest value.
   // 0 means that the download checks no size.
   uint64_t ExpectedSize() const { return ParseSize(sizeText); }
-  bool HasPackage() const { return !packageUrl.empty(); }
+  // Where the package is downloaded from, in order: "Url", then the mirrors of "murl" (as
+  // the download takes them: DownloadRules.h). A manifest may name mirrors only.
+  std::vector<std::wstring> PackageUrls() const;
+  bool HasPackage() const { return !PackageUrls().empty(); }
 
   static uint64_t ParseSize(const std::wstring& text);
 

@@ -272,9 +272,11 @@ http_result::Error Updater::StartPackageDownload(const wchar_t* suffix) {
   // 2. 3.
   packageFile_ = package_files::PackagePath(downloadDir_);
   partFile_ = package_files::PartPath(packageFile_, manifest_.packageVersion, suffix);
-  // 4. 5.
+  // 4. 5. Without "Url" the first mirror stands in for it (the DNS step looks its host up).
+  const std::vector<std::wstring> urls = manifest_.PackageUrls();
+  const std::wstring primary = urls.empty() ? std::wstring() : urls.front();
   downloading_ = true;
-  if (!download_.Setup(manifest_.mirrorUrls, manifest_.packageUrl, partFile_,
+  if (!download_.Setup(manifest_.mirrorUrls, primary, partFile_,
                        manifest_.ExpectedSize(), helperWindow_.get(), &Updater::OnPackageDone,
                        &Updater::OnPackageProgress)) {
     downloading_ = false;

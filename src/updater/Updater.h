@@ -15,9 +15,10 @@
 //   else the error of the last address tried (type 4 with 511 when an address answered with
 //   a web page: a captive portal, a proxy's page), or type 1 with the system code when the
 //   download folder cannot take the manifest's copy, type 3 kNoPackageAddress when the
-//   manifest names no package, type 3 kEngineRefused when the engine takes no transfer, type
-//   3 kManifestUntrusted when a build with a manifest key found no manifest it could trust
-//   (each such address counts as failed, and the next one is tried).
+//   manifest names no package address (neither "Url" nor a mirror), type 3 kEngineRefused
+//   when the engine takes no transfer, type 3 kManifestUntrusted when a build with a
+//   manifest key found no manifest it could trust (each such address counts as failed, and
+//   the next one is tried).
 //   After a successful one: OnDownloadProgress about once a second and one
 //   OnDownloadFinished; a web page in place of the package ends it as (4, 511), and never
 //   becomes the package nor part of the partial file. A partial file that another program holds (access denied) is given

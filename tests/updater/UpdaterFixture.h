@@ -83,13 +83,14 @@ class UpdaterTest : public engine_test::EngineTest {
     EngineTest::TearDown();
   }
 
-  // Serves "/<name>.txt", a manifest naming "/<name>.bin", a copy of the package; returns its
-  // address.
-  std::wstring Manifest(const std::string& name, const std::string& version = "1.0.3") {
+  // Serves "/<name>.txt", a manifest naming "/<name>.bin", a copy of the package, under
+  // `urlKey`; returns its address.
+  std::wstring Manifest(const std::string& name, const std::string& version = "1.0.3",
+                        const std::string& urlKey = "Url") {
     const std::wstring file = root_ / testing_support::Utf8ToWide(name);
     EXPECT_TRUE(testing_support::WriteBinaryFile(file + L".bin", package_));
     EXPECT_TRUE(testing_support::WriteBinaryFile(
-        file + L".txt", "[Install]\r\nUrl=" + server_.Url("/" + name + ".bin") +
+        file + L".txt", "[Install]\r\n" + urlKey + "=" + server_.Url("/" + name + ".bin") +
                             "\r\nSize=100000\r\nMd5=" + digest_ + "\r\nVersion=" + version));
     return server_.WideUrl("/" + name + ".txt");
   }

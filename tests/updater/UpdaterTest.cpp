@@ -56,6 +56,8 @@ TEST_F(UpdaterModule, EveryOutcomeAndTheDialogsStartsAndStops) {
   AddRule(FaultRule("/portal.txt").Html());
   ASSERT_TRUE(WriteBinaryFile(root_ / L"empty.txt", ""));
   UpdateRun& empty = Add({server_.WideUrl("/empty.txt")});
+  // A manifest may name its package by mirrors only.
+  UpdateRun& mirrored = Add({Manifest("mirrored", "1.0.3", "murl")});
   UpdateRun& nofolder = Add({Manifest("nofolder")}, root_ / L"pkg.bin\\dl");
   // A page in place of the package never becomes it, nor costs the partial file its bytes.
   UpdateRun& page = Add({Manifest("page")});
@@ -113,6 +115,7 @@ TEST_F(UpdaterModule, EveryOutcomeAndTheDialogsStartsAndStops) {
   EXPECT_TRUE(portal.Files().empty());
   EXPECT_EQ(empty.reports, Texts{L"manifest 3 2101 "});
   EXPECT_TRUE(empty.Files().empty());
+  EXPECT_EQ(mirrored.reports, kInstalled);
   EXPECT_EQ(nofolder.reports, Texts{L"manifest 1 3 "});
   EXPECT_EQ(page.reports, (Texts{L"manifest 0 0 1.0.3", L"finished 4 511 安装失败"}));
   EXPECT_EQ(page.Files(), Texts{L"qvinstaller_1.0.3.tmp"});
