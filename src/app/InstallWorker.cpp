@@ -20,7 +20,8 @@ constexpr DWORD kTickWaitMs = 20;
 
 }  // namespace
 
-CInstallWorker::CInstallWorker(const TJob& job) : job_(job) {}
+CInstallWorker::CInstallWorker(const TJob& job)
+    : job_(job), windowThread_(::GetWindowThreadProcessId(job.window, nullptr)) {}
 
 bool CInstallWorker::Start() {
   // The thread's own reference, handed over with the pointer.
@@ -168,6 +169,15 @@ void CInstallWorker::StopProcessesIn(const std::wstring& folder) {
   }
 }
 
-void CInstallWorker::Post(UINT message, WPARAM wParam) const {
+void CInstallWorker::Post(UINT message, WPARAM wParam) {
+  // Once the player quit or the window went, its handle may come to name another program's
+  // window, which a WM_CLOSE would close. Under the lock, so that no post follows Stop.
+  std::lock_guard<std::mutex> hold(stopLock_);
+  DWORD process = 0;
+  if (stopped_ || !::IsWindow(job_.window) ||
+      ::GetWindowThreadProcessId(job_.window, &process) != windowThread_ ||
+      process != ::GetCurrentProcessId()) {
+    return;
+  }
   ::PostMessageW(job_.window, message, wParam, 0);
 }

@@ -11,9 +11,9 @@
 // is copied at construction and never changes. Only `installTicks` and `finishing` are shared
 // while the thread runs: the dialog's install timer advances `installTicks` and reads
 // `finishing`; the worker sets `finishing` and waits for `installTicks`. The worker reaches
-// the window only by posting messages: msg::kPackageRunning before the package runs,
-// msg::kPackageUnusable (and nothing else) when the package cannot be used, WM_CLOSE with 1
-// when done. Failures to stop a process, delete a file or start the launcher are not
+// the window only by posting messages, and only until Stop: msg::kPackageRunning before the
+// package runs, msg::kPackageUnusable (and nothing else) when the package cannot be used,
+// WM_CLOSE with 1 when done. Failures to stop a process, delete a file or start the launcher are not
 // reported; the remaining steps run.
 //
 // The player may quit during the step: the dialog calls Stop on the user-interface thread
@@ -90,13 +90,17 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   void CleanOldInstall();
   // Ends every process that runs from the old install's folder, as far as that is possible.
   void StopProcessesIn(const std::wstring& folder);
-  void Post(UINT message, WPARAM wParam = 0) const;
+  // Posts to the window while it is the one the worker was made for and Stop has not been
+  // called; drops the message otherwise.
+  void Post(UINT message, WPARAM wParam = 0);
 
   const TJob job_;
   // Held across the check of `stopped_` and the launcher's start, so that Stop returns
   // either after the launcher has started or with it never to start.
   std::mutex stopLock_;
   bool stopped_ = false;
+  // The thread that made the window, taken at construction while the window is surely ours.
+  const DWORD windowThread_;
   // The thread, for WaitUntilDone; empty before Start.
   win::ScopedHandle thread_;
 };
