@@ -212,13 +212,13 @@ bool CCurlHttp::WriteBody(const char* data, size_t length) {
 }
 
 size_t CCurlHttp::OnRecieveHeader(const char* data, size_t length) {
-  // Each answer of a redirect chain brings its own fields: those of a redirect (its
-  // Content-Length above all) must not pass for the final answer's.
-  if (http_text::IsStatusLine(data, length)) headers_ = ProtoValue(ProtoValue::kMap);
-  // The status is asked for again while it is unknown, informational (a "100 Continue" comes
-  // before the real answer) or a redirect being followed, so the final answer's status wins.
-  if (httpCode == http_result::kStatusUnknown || (httpCode >= 100 && httpCode <= 199) ||
-      (httpCode >= 300 && httpCode <= 399)) {
+  // Each answer of a redirect chain brings its own fields and status: those of a redirect
+  // (its Content-Length above all) or of a "100 Continue" must not pass for the final
+  // answer's. libcurl knows an answer's status once its status line has come.
+  if (http_text::IsStatusLine(data, length)) {
+    headers_ = ProtoValue(ProtoValue::kMap);
+    UpdateStatus();
+  } else if (httpCode == http_result::kStatusUnknown) {
     UpdateStatus();
   }
   if (!http_result::IsAcceptedStatus(httpCode)) {

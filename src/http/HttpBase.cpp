@@ -66,6 +66,9 @@ void CHttpBase::Prepare() {
   curl_easy_setopt(easy, CURLOPT_READDATA, curl.get());
   curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CCurlHttp::PrereqTrampoline);
   curl_easy_setopt(easy, CURLOPT_PREREQDATA, curl.get());
+  // A proxy's answer to the tunnel's CONNECT is no answer of the server: its status line
+  // and fields would pass for the server's.
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout));

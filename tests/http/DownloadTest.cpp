@@ -180,6 +180,15 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   ASSERT_TRUE(StartTls(rogue, testing_support::RogueLocalhost()));
   Job& untrusted = Add("untrusted", half, 5, CURLE_PEER_FAILED_VERIFICATION);
   untrusted.address = rogue.WideUrl("/untrusted.bin");
+  // Through a proxy's tunnel (every https address here) the answer is the server's, not the
+  // proxy's: a partial file is continued.
+  testing_support::TestHttpServer secure, proxy;
+  testing_support::TestHttpServer::Options proxying;
+  proxying.proxy = true;
+  ASSERT_TRUE(StartTls(secure, testing_support::TrustedLocalhost()));
+  ASSERT_TRUE(proxy.Start(root_.path(), proxying)) << proxy.error();
+  ::SetEnvironmentVariableW(L"https_proxy", proxy.WideUrl("").c_str());
+  Add("tunnelled", half).address = secure.WideUrl("/tunnelled.bin");
   StartAll();
   // Set up again while under way, a download keeps its addresses.
   ASSERT_TRUE(testing_support::PumpMessagesUntil([&] { return !dripped.progress.empty(); }));
@@ -187,6 +196,7 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   EXPECT_EQ(dripped.urls, WideStrings{Url("dripped")});
   ASSERT_NO_FATAL_FAILURE(FinishAll());
   ::UnmapViewOfFile(view);
+  ::SetEnvironmentVariableW(L"https_proxy", nullptr);
 
   EXPECT_EQ(server_.RequestsFor("/short.bin").back().range, "bytes=30000-");
   EXPECT_EQ(server_.RequestsFor("/large.bin").back().range, "");
@@ -209,6 +219,8 @@ TEST_F(Downloads, PartialFilesAnswersPagesAndHttps) {
   EXPECT_EQ(server_.RequestsFor("/oddagain.bin").back().status, 200);
   for (const std::wstring& url : untrusted.started) EXPECT_EQ(url.compare(0, 8, L"https://"), 0);
   EXPECT_TRUE(rogue.Requests().empty()) << "a request reached the untrusted server";
+  EXPECT_EQ(secure.RequestsFor("/tunnelled.bin").back().range, "bytes=50000-");
+  EXPECT_EQ(proxy.Requests().back().method, "CONNECT");
   // One start for the address, one more for the DNS step's pass.
   const std::wstring start = L"CHttpDownloadFile::Start() localPath:" + logged.partial;
   EXPECT_EQ(Logged(start), WideStrings(2, start));

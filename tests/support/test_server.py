@@ -14,7 +14,8 @@ keep-alive on. One Range "bytes=A-B", "bytes=A-" or "bytes=-N" gets 206 (B cut t
 one that starts at or past the end gets 416 "bytes */SIZE"; any other Range, the whole file.
 --tls CERT KEY speaks HTTPS. With --proxy, a request for an absolute URL is matched by the
 URL's path and, unless a rule answers it, relayed to 127.0.0.1 at the URL's port whatever
-host it names (502 when nothing answers there).
+host it names (502 when nothing answers there); CONNECT HOST:PORT (no rules) opens a tunnel
+to 127.0.0.1:PORT the same way, logged with the target HOST:PORT.
 
 Rules, one per line, are query strings ("path=/pkg.bin&times=2&status=503"); a request takes
 the first rule that matches and has uses left. HTTP fields: path ("*": any but redirect
@@ -221,6 +222,31 @@ class Http(BaseHTTPRequestHandler):
         self.send(status, headers, payload, rule)
 
     do_HEAD = do_POST = do_GET
+
+    def do_CONNECT(self):
+        server = self.server.app
+        port = self.path.rpartition(':')[2]
+        headers = ''.join('%s: %s\n' % kv for kv in self.headers.items())
+        try:
+            if not server.options.proxy or not port.isdigit():
+                raise OSError('no tunnel to %s' % self.path)
+            origin = socket.create_connection(('127.0.0.1', int(port)), timeout=30)
+        except OSError as e:
+            server.record(self.command, self.path, '', '', 502, 0, headers, '')
+            self.send(502, [], ('proxy: %s\n' % e).encode(), NO_RULE)
+            return
+        server.record(self.command, self.path, '', '', 200, 0, headers, '')
+        self.send_response(200, 'Connection established')
+        self.end_headers()
+        self.close_connection = True
+        with origin:
+            ends = [self.connection, origin]
+            while not server.stopping.is_set():
+                for end in select.select(ends, [], [], 0.1)[0]:
+                    data = end.recv(1 << 16)
+                    if not data:
+                        return
+                    ends[end is self.connection].sendall(data)
 
     def decide(self, rule, url, body):
         """The reply before the faults that act while it is sent: status, headers, body."""
