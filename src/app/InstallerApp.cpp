@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "DeploymentConfig.h"
+#include "app/ExitCodes.h"
 #include "app/MainDlg.h"
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
@@ -56,8 +57,8 @@ int CInstallerApp::Run() {
     LOG_FILE(0, L"another installer is running: this one ends");
     if (!settings.hidden) ShowAlreadyRunning();
     Shutdown();
-    support_log::WriteEnd(0);
-    return 0;
+    support_log::WriteEnd(exit_code::kInstalled);
+    return exit_code::kInstalled;
   }
 
   // 5. The install dialog object.
@@ -73,7 +74,8 @@ int CInstallerApp::Run() {
 
   // 9. The install window, shown and painted at once. Without one there is nothing to wait
   //    for.
-  if (!CreateInstallWindow()) ::PostQuitMessage(0);
+  const bool windowMade = CreateInstallWindow();
+  if (!windowMade) ::PostQuitMessage(0);
 
   // 1. Standard common controls, only once the first frame is on the screen: loading them
   //    took longer (15-35 ms under Wine) than the whole start before the window, and nothing
@@ -87,8 +89,9 @@ int CInstallerApp::Run() {
 
   // 11. Message loop. A package the player quit from while it unpacked still has the
   //     folder: no other installer may start (the mutex) until it has ended.
-  const int exitCode = MessageLoop();
+  MessageLoop();
   dialog_->WaitForInstallStep();
+  const int exitCode = windowMade ? dialog_->ExitCode() : exit_code::kNoWindow;
 
   // 12. Shut-down.
   Shutdown();
@@ -148,7 +151,7 @@ bool CInstallerApp::CreateInstallWindow() {
   return true;
 }
 
-int CInstallerApp::MessageLoop() {
+void CInstallerApp::MessageLoop() {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (!::TranslateAcceleratorW(msg.hwnd, nullptr, &msg)) {
@@ -156,7 +159,6 @@ int CInstallerApp::MessageLoop() {
       ::DispatchMessageW(&msg);
     }
   }
-  return static_cast<int>(msg.wParam);
 }
 
 void CInstallerApp::Shutdown() {

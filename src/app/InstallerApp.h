@@ -4,7 +4,7 @@
 // user-interface thread. Run brings the services up in a fixed order (the common controls
 // come right after the window's first frame, for a quick first picture), keeps to one instance
 // through a named mutex, runs the message loop and tears everything down in reverse order;
-// it returns the process exit code. It owns the parsed options and the install dialog for the
+// it returns the process exit code (ExitCodes.h). It owns the parsed options and the install dialog for the
 // whole run. Failures of optional services (common controls, COM, timers) are ignored.
 #pragma once
 
@@ -33,7 +33,7 @@ class CInstallerApp {
   void ShowAlreadyRunning();
   void StartServices();
   bool CreateInstallWindow();
-  int MessageLoop();
+  void MessageLoop();
   void Shutdown();
 
   HINSTANCE instance_;

@@ -86,7 +86,7 @@ void CMainDlg::TakeStartupDecision() {
     paths_.installDir = SilentInstallDir();
     paths_.downloadDir = paths_.installDir;
     if (paths_.installDir.empty()) {
-      Close(1);
+      EndRun(exit_code::kNoFolder);
     } else {
       StartDownload();
     }
@@ -111,7 +111,7 @@ void CMainDlg::OnPromptTimer() {
     const std::wstring commandLine =
         install_commands::LauncherCommandLine(paths_.launcherPath, gameId_);
     if (StartProcess(paths_.launcherPath, commandLine) == 0) {
-      Close(1);
+      EndRun(exit_code::kInstalled);
       return;
     }
   }
@@ -305,7 +305,7 @@ void CMainDlg::OnPackageUnusable() {
   ::KillTimer(GetHWND(), kInstallTimer);
   installing_ = false;
   if (StartupSettings::Get().hidden) {
-    Close(1);
+    EndRun(exit_code::kPackageUnusable);
     return;
   }
   // The quit confirmation is up: its answer comes first (quitting makes this box moot).
@@ -331,6 +331,15 @@ LRESULT CMainDlg::OnSysCommand(UINT message, WPARAM wParam, LPARAM lParam, bool&
 
 void CMainDlg::WaitForInstallStep() {
   if (installWorker_) installWorker_->WaitUntilDone();
+}
+
+int CMainDlg::ExitCode() const {
+  return installWorker_ && installWorker_->finishing ? exit_code::kInstalled : exitCode_;
+}
+
+void CMainDlg::EndRun(int exitCode) {
+  exitCode_ = exitCode;
+  Close(1);
 }
 
 void CMainDlg::OnFinalMessage(HWND window) {

@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ExitCodes.h"
 #include "app/InstallLocation.h"
 #include "runtime/RefPtr.h"
 #include "ui/WindowImplBase.h"
@@ -76,6 +77,9 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   // Once the window is gone: waits for an install step still running (a package that had
   // begun to unpack when the player quit) to end. At once when there is none.
   void WaitForInstallStep();
+  // How the run ended (ExitCodes.h); asked after WaitForInstallStep, since a package that
+  // ran to its end installed the game whatever ended the window.
+  int ExitCode() const;
 
  protected:
   const wchar_t* GetWindowClassName() const override { return kClassName; }
@@ -110,6 +114,8 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
                       CMsgBoxDlg** running = nullptr);
   bool WindowAlive() const;
   void OnPackageUnusable();
+  // Closes the window with `exitCode` as the run's outcome.
+  void EndRun(int exitCode);
 
   // --- Download (MainDlgDownload.cpp) ---
   void StartDownload();
@@ -167,4 +173,6 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   CRefPtr<CInstallWorker> installWorker_;
   // The install step runs: the download is done and must not start again.
   bool installing_ = false;
+  // Unless the package ran: a window closed by no decision of the flow was the player's quit.
+  int exitCode_ = exit_code::kQuit;
 };

@@ -143,7 +143,7 @@ void CMainDlg::OnDownloadFailed(int kind, int code) {
 void CMainDlg::OnRetryTimer() {
   if (StartupSettings::Get().hidden && ++g_hiddenRetries > kHiddenRetryLimit) {
     ::KillTimer(GetHWND(), kRetryTimer);
-    Close(1);
+    EndRun(exit_code::kGaveUp);
     return;
   }
   if (!updater_) return;

@@ -7,6 +7,7 @@
 
 #include "AppTestSupport.h"
 #include "Screenshot.h"
+#include "app/ExitCodes.h"
 #include "app/InstallerApp.h"
 #include "app/InstallerUnderTest.h"
 #include "support/FaultRule.h"
@@ -37,11 +38,11 @@ class InstallerRunTest : public testing::Test {
   }
   std::wstring HiddenFolder() const { return kit_ / L"凯途星联"; }
 
-  // Runs `command` to its end, which must come with code 0 and no window shown; its id.
-  DWORD RunHidden(const std::wstring& command) {
+  // Runs `command` to its end, which must come with `wantExit` and no window shown; its id.
+  DWORD RunHidden(const std::wstring& command, int wantExit = exit_code::kInstalled) {
     RunningProcess installer(command);
     bool shown = false;
-    DWORD exitCode = 1;
+    DWORD exitCode = 99;
     PumpMessagesUntil(
         [&] {
           shown = shown || WaitForShownWindowOf(installer.id(), L"InstallPackages", 0) ||
@@ -49,7 +50,7 @@ class InstallerRunTest : public testing::Test {
           return !installer.started() || installer.Wait(50, &exitCode);
         },
         kInstallLimitMs);
-    EXPECT_EQ(exitCode, 0u) << "the installer did not end with code 0";
+    EXPECT_EQ(exitCode, static_cast<DWORD>(wantExit));
     EXPECT_FALSE(shown) << "hidden mode showed a window";
     return installer.id();
   }
@@ -129,7 +130,8 @@ TEST_F(InstallerRunTest, HiddenModeEndsOnACorruptPackageAndItsLogFindsAPlace) {
   wchar_t previous[MAX_PATH + 1] = L"";
   ::GetEnvironmentVariableW(L"TMP", previous, MAX_PATH + 1);
   ::SetEnvironmentVariableW(L"TMP", temp.path().c_str());
-  const DWORD pid = RunHidden(Placed(KELTO_INSTALLER_EXE) + L" -h -i 30 -l " + Quoted(refused));
+  const DWORD pid = RunHidden(Placed(KELTO_INSTALLER_EXE) + L" -h -i 30 -l " + Quoted(refused),
+                              exit_code::kPackageUnusable);
   ::SetEnvironmentVariableW(L"TMP", previous);
   EXPECT_EQ(server.http().RequestsFor("/qvinstaller.exe").size(), 1u);
   EXPECT_TRUE(FileExists(HiddenFolder() + L"\\qvinstaller.exe")) << "nothing was downloaded";
@@ -151,7 +153,7 @@ TEST_F(InstallerRunTest, HiddenModeEndsOnACorruptPackageAndItsLogFindsAPlace) {
   }
   EXPECT_EQ(log.lines.front().message, L"KeltoSetup 1.0.0 support log " + file);
   EXPECT_EQ(log.Messages(L"the log file " + refused + L" cannot be written").size(), 1u);
-  EXPECT_EQ(log.lines.back().message, L"KeltoSetup exits with code 0");
+  EXPECT_EQ(log.lines.back().message, L"KeltoSetup exits with code 4");
 }
 
 // Both servers failing, the first attempt and ten automatic retries each ask both addresses
@@ -162,7 +164,7 @@ TEST_F(InstallerRunTest, HiddenModeGivesUpAfterTenFailedRetries) {
   ASSERT_TRUE(fallback.Start(std::string(), 18602)) << fallback.http().error();
   ASSERT_TRUE(primary.http().AddRule(FaultRule("/qvinstall.txt").Status(503)));
   ASSERT_TRUE(fallback.http().AddRule(FaultRule("/qvinstall.txt").Status(503)));
-  RunHidden(Placed(KELTO_QUICK_RETRY_EXE) + L" -h");
+  RunHidden(Placed(KELTO_QUICK_RETRY_EXE) + L" -h", exit_code::kGaveUp);
   EXPECT_EQ(primary.http().RequestsFor("/qvinstall.txt").size(), 11u);
   EXPECT_EQ(fallback.http().RequestsFor("/qvinstall.txt").size(), 11u);
 }

@@ -260,6 +260,7 @@ TEST_F(MainDlgTest, CustomInstallFromTheStartPageUntilTheWindowIsClosed) {
   ASSERT_TRUE(PumpMessagesUntil([&] { return Progress() > 0; }, 60000));
   ::PostMessageW(window(), WM_CLOSE, 0, 0);
   ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
+  EXPECT_EQ(dialog_->ExitCode(), exit_code::kQuit);
   const std::wstring part = package_files::PartPath(package_files::PackagePath(folder), L"test-1",
                                                     package_files::kPartSuffix);
   const long long arrived = FileSizeOf(part);
@@ -309,6 +310,7 @@ TEST_F(MainDlgTest, OneClickInstallThroughAFailingServerUntilThePlayerQuits) {
   ASSERT_TRUE(Click(L"btn_close"));
   ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
   dialog_->WaitForInstallStep();  // as start-up does before another installer may run
+  EXPECT_EQ(dialog_->ExitCode(), exit_code::kInstalled) << "the package ran to its end";
   EXPECT_FALSE(FileExists(folder + L"\\qvinstaller.exe")) << "the package stayed";
   EXPECT_TRUE(FileExists(folder + L"\\KeltoLauncher.exe"));
   EXPECT_FALSE(app_test::WaitForLauncherStart(folder, 1500).found) << "a launcher started";
