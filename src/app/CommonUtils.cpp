@@ -194,14 +194,20 @@ DWORD StartProcess(const std::wstring& program, const std::wstring& commandLine,
 }
 
 DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine,
-                 const std::function<void()>& started) {
+                 const std::function<void()>& started, DWORD checkMs,
+                 const std::function<bool(HANDLE process)>& keepWaiting) {
   PROCESS_INFORMATION info;
   const DWORD error = Launch(program, commandLine, info);
   if (error != 0) return error;
   win::ScopedHandle process(info.hProcess);
   win::ScopedHandle thread(info.hThread);
   if (started) started();
-  ::WaitForSingleObject(process.get(), INFINITE);
+  while (::WaitForSingleObject(process.get(), checkMs) == WAIT_TIMEOUT) {
+    if (keepWaiting(process.get())) continue;
+    ::TerminateProcess(process.get(), ERROR_TIMEOUT);
+    ::WaitForSingleObject(process.get(), kTerminateWaitMs);
+    return ERROR_TIMEOUT;
+  }
   return 0;
 }
 

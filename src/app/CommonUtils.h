@@ -70,10 +70,14 @@ bool MoveFileWithRetry(const std::wstring& source, const std::wstring& target);
 DWORD StartProcess(const std::wstring& program, const std::wstring& commandLine,
                    PROCESS_INFORMATION* info = nullptr);
 
-// Like StartProcess, then waits for the process to end, without a time limit. `started`, when
-// given, runs once the process exists, before the wait.
+// Like StartProcess, then waits for the process to end. `started`, when given, runs once the
+// process exists, before the wait. Every `checkMs` it asks `keepWaiting` (with the process's
+// handle) whether to wait on; told no, it ends the process and returns ERROR_TIMEOUT once it
+// has gone (or kTerminateWaitMs later).
+constexpr DWORD kTerminateWaitMs = 2000;
 DWORD RunAndWait(const std::wstring& program, const std::wstring& commandLine,
-                 const std::function<void()>& started = nullptr);
+                 const std::function<void()>& started, DWORD checkMs,
+                 const std::function<bool(HANDLE process)>& keepWaiting);
 
 // Ends every other process whose executable file name is exactly `name` (case-sensitive), with
 // exit code 0, and returns how many there were. This process is never ended, whatever its

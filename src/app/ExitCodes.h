@@ -17,7 +17,8 @@ constexpr int kQuit = 2;
 // Hidden mode gave up after its automatic retries: no server, no manifest it could use, or a
 // page (a captive portal's) in place of the files.
 constexpr int kGaveUp = 3;
-// Hidden mode: the package differs from the manifest's digest or cannot be started.
+// Hidden mode: the package differs from the manifest's digest, cannot be started, or hung
+// (CInstallWorker::kPackageIdleLimitMs).
 constexpr int kPackageUnusable = 4;
 // Hidden mode: no folder to install into (beside the installer, nor on a drive with room).
 constexpr int kNoFolder = 5;

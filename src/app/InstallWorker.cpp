@@ -107,14 +107,48 @@ bool CInstallWorker::RunPackage(CHeldPackage& package) {
   // The package's exit code says nothing the installer could act on; a package that cannot
   // even start (blocked, not a program) is one to download again. Once its process exists
   // the image is mapped from the checked bytes and the hold may go.
-  const DWORD error =
-      RunAndWait(job_.packagePath, commandLine, [&package] { package.Release(); });
+  packageIdleSince_ = ::GetTickCount();
+  const DWORD error = RunAndWait(
+      job_.packagePath, commandLine, [&package] { package.Release(); }, kPackageCheckMs,
+      [this](HANDLE process) { return PackageAlive(process); });
   package.Release();
+  if (error == ERROR_TIMEOUT) {
+    LOG_FILE(2, L"install worker: the package showed no sign of life for %lu ms: ended",
+             job_.packageIdleLimitMs);
+    return false;
+  }
   if (error != 0) {
     LOG_FILE(2, L"install worker: package did not start: %u", static_cast<unsigned>(error));
     return false;
   }
   return true;
+}
+
+bool CInstallWorker::PackageAlive(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  IO_COUNTERS io = {};
+  // Counters that cannot be read count as unchanged; with none readable, only the window
+  // keeps the wait going.
+  uint64_t cpu = packageCpu_, ioCount = packageIo_;
+  if (::GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+    cpu = (uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime) +
+          (uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime);
+  }
+  if (::GetProcessIoCounters(process, &io)) {
+    ioCount = io.ReadOperationCount + io.WriteOperationCount + io.OtherOperationCount;
+  }
+  const DWORD now = ::GetTickCount();
+  // A process that waits still costs a little processor time now and then (under Wine about
+  // one per cent): only a share above kPackageBusyPercent since the last sign of life is one.
+  const uint64_t cpuMs = (cpu - packageCpu_) / 10000;
+  const bool busy = ioCount != packageIo_ || cpuMs * 100 > uint64_t{now - packageIdleSince_} *
+                                                                kPackageBusyPercent;
+  if (busy || (::IsWindowVisible(job_.window) && !Stopped())) {
+    packageCpu_ = cpu;
+    packageIo_ = ioCount;
+    packageIdleSince_ = now;
+  }
+  return now - packageIdleSince_ < job_.packageIdleLimitMs;
 }
 
 void CInstallWorker::FinishAndLaunch() {

@@ -22,11 +22,14 @@
 // before the package was found good it leaves everything as it is; a package it has begun
 // to install over the folder runs to its end (cut short, it would leave neither the old
 // game nor the new one) and is deleted; the launcher is never started once Stop returned.
+// Only a package that hangs while nobody sees the install (hidden mode, or the window gone) is
+// ended, after kPackageIdleLimitMs without a sign of life (PackageAlive), and is unusable.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -46,6 +49,7 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
     int gameId = 12;              // handed to the launcher
     bool runLauncher = true;      // start the launcher after the install
     HWND window = nullptr;        // the install window, told by posted messages
+    DWORD packageIdleLimitMs = kPackageIdleLimitMs;
   };
 
   explicit CInstallWorker(const TJob& job);
@@ -67,9 +71,16 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   std::atomic<bool> finishing{false};
 
   // How long the worker gives a process of the old install to end on its own before it is
-  // terminated, and for the termination to take effect.
+  // terminated (and then kTerminateWaitMs of CommonUtils.h for the termination to take effect).
   static constexpr DWORD kProcessEndWaitMs = 100;
-  static constexpr DWORD kTerminateWaitMs = 2000;
+  // While nobody sees the install, a package that uses no processor time and does no I/O for
+  // this long hangs, or waits on a prompt nobody will answer: it is ended and counts as
+  // unusable. Unpacking never pauses that long; a package that cannot finish would otherwise
+  // keep an installer without a window, and its single-instance mutex, for ever.
+  static constexpr DWORD kPackageIdleLimitMs = 5 * 60 * 1000;
+  // How often the package's signs of life are read, and the processor share that is one.
+  static constexpr DWORD kPackageCheckMs = 500;
+  static constexpr uint64_t kPackageBusyPercent = 5;
   // Processes of the old install stopped at most, a bound against one that keeps coming back.
   static constexpr int kMaxProcessesStopped = 64;
   // Files of the old install removed before the package unpacks over it.
@@ -84,8 +95,13 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   void Run();
   bool Stopped();
   bool PackageMatchesDigest(CHeldPackage& package) const;
-  // False when the package could not be started. The hold ends once its process exists.
+  // False when the package could not be started, or was ended as hung. The hold ends once
+  // its process exists.
   bool RunPackage(CHeldPackage& package);
+  // Whether the package, `process`, is still to be waited for: always while the window shows
+  // (the player sees the install and may quit), else while it showed a sign of life within
+  // the idle limit. Worker thread.
+  bool PackageAlive(HANDLE process);
   void FinishAndLaunch();
   void CleanOldInstall();
   // Ends every process that runs from the old install's folder, as far as that is possible.
@@ -101,6 +117,11 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   bool stopped_ = false;
   // The thread that made the window, taken at construction while the window is surely ours.
   const DWORD windowThread_;
+  // The package's processor time (100 ns units) and I/O operations at its last sign of life,
+  // and when that was.
+  uint64_t packageCpu_ = 0;
+  uint64_t packageIo_ = 0;
+  DWORD packageIdleSince_ = 0;
   // The thread, for WaitUntilDone; empty before Start.
   win::ScopedHandle thread_;
 };

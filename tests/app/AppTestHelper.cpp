@@ -2,7 +2,8 @@
 // "kill <name>" ends the processes named <name> and exits with 100 and their count;
 // "swap <package>" is another program that, once the event "KeltoSwapNow" is set, tries to
 // open the package for writing and to replace it: it exits with 0 when both were refused
-// because the file is in use, 2 when either worked, 1 when the event never came.
+// because the file is in use, 2 when either worked, 1 when the event never came. Started as a
+// package ("/S ..."), it hangs for 10 minutes.
 #include <windows.h>
 
 #include <cwchar>
@@ -33,7 +34,8 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   if (std::wcscmp(argv[1], L"kill") == 0) return 100 + KillProcessesByName(argv[2]);
   if (std::wcscmp(argv[1], L"swap") == 0) return Swap(argv[2]);
-  const unsigned long seconds = std::wcstoul(argv[2], nullptr, 10);
+  const unsigned long seconds =
+      std::wcscmp(argv[1], L"/S") == 0 ? 600 : std::wcstoul(argv[2], nullptr, 10);
   ::Sleep((seconds < 600 ? seconds : 600) * 1000);
   return 0;
 }

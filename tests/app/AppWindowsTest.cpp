@@ -175,7 +175,8 @@ TEST_F(InstallWorkerTest, UnusablePackagesNeverRun) {
 
 // Stopped before its package was found good, a worker changes nothing and tells the window
 // nothing (its handle may be another program's by then); once its window has gone it waits
-// no longer for the displayed progress, and deletes the package it ran.
+// no longer for the displayed progress, and deletes the package it ran. A package that hangs
+// where nobody sees the install (here a window never shown) is ended as unusable.
 TEST_F(InstallWorkerTest, AStoppedWorkerOrAWindowGoneEndsTheStep) {
   for (const wchar_t* digest : {L"", L"00000000000000000000000000000000"}) {
     job_.expectedDigest = digest;
@@ -197,6 +198,13 @@ TEST_F(InstallWorkerTest, AStoppedWorkerOrAWindowGoneEndsTheStep) {
   ASSERT_TRUE(PumpMessagesUntil([&] { return !FileExists(package_); }, 10000));
   late->WaitUntilDone();
   EXPECT_TRUE(Unpacked());
+
+  SetUp();
+  ASSERT_FALSE(PlaceProgram(HelperProgram(), package_).empty());
+  job_.packageIdleLimitMs = 1500;
+  Run();
+  EXPECT_EQ(g_posted, (std::vector<UINT>{msg::kPackageRunning, msg::kPackageUnusable}));
+  EXPECT_EQ(FindProcessInFolder(temp_ / L"dl"), 0u) << "the hung package still runs";
 }
 
 // An install elsewhere touches no old program; one over the old launcher's folder first ends
