@@ -27,7 +27,7 @@ constexpr UINT_PTR kHeartbeatTimerId = 508;
 constexpr UINT kHeartbeatPeriodMs = 1000;
 // A proxy lookup still running at the end (a detection that takes its time) is waited for
 // this long, then ended.
-constexpr DWORD kProxyWarmUpStopMs = 2000;
+constexpr DWORD kProxyLookupStopMs = 2000;
 
 // The one-second thread timer of start-up keeps the thread's timer machinery warm; it has
 // nothing to do.
@@ -130,7 +130,7 @@ void CInstallerApp::StartServices() {
     CHttpEngine::StartCommandFamily();
     CHttpEngine::StartDownloadFamily();
     // The player's proxy for the update servers is looked up while the window comes up, so
-    // that the first request does not wait for a proxy script on this thread.
+    // that the first request finds its answer ready.
     CSystemProxy::Instance().WarmUp({deployment::kManifestPrimary, deployment::kManifestFallback});
   }
 }
@@ -179,7 +179,7 @@ void CInstallerApp::Shutdown() {
   DestroyMainThreadTaskWindow();
   //      The engine: commands, then downloads, then its timer.
   if (engineStarted_) {
-    CSystemProxy::Instance().StopWarmUp(kProxyWarmUpStopMs);
+    CSystemProxy::Instance().StopLookups(kProxyLookupStopMs);
     CHttpEngine::ShutdownCommandFamily();
     CHttpEngine::ShutdownDownloadFamily();
     CHttpEngine::StopTimer();

@@ -40,6 +40,7 @@ void CHttpBase::ForgetEngineParts(const CHttpMgr* scheduler, const CCurlWorkshop
 }
 
 void CHttpBase::Prepare() {
+  proxyPending = false;
   if (!curl) return;
   PrepareCurl();
   if (!curl->easy) {
@@ -92,10 +93,27 @@ void CHttpBase::Prepare() {
 
 void CHttpBase::ApplyProxy(const std::wstring& requestUrl) {
   if (!curl || !curl->easy) return;
-  const CSystemProxy::Lookup lookup = CSystemProxy::Instance().For(requestUrl);
-  if (lookup.fromEnvironment) return;
+  CSystemProxy& proxies = CSystemProxy::Instance();
+  proxies.SetAnswerHook(&CHttpBase::OnProxyAnswer);
+  CSystemProxy::Lookup lookup;
+  proxyPending = !proxies.Peek(requestUrl, &lookup);
+  proxyUrl = requestUrl;
+  if (proxyPending || lookup.fromEnvironment) return;
   // libcurl copies the text.
   curl_easy_setopt(curl->easy, CURLOPT_PROXY, WideToAnsi(lookup.choice.proxy).c_str());
+}
+
+void CHttpBase::OnProxyAnswer() {
+  // A copy: a run that joins its workshop changes no request, but the walk must not depend
+  // on that.
+  const std::vector<CHttpBase*> requests = LiveRequests();
+  for (CHttpBase* request : requests) {
+    if (!request->running || !request->proxyPending) continue;
+    request->ApplyProxy(request->proxyUrl);
+    if (!request->proxyPending && request->curl && request->workshop) {
+      request->workshop->Add(request->curl);
+    }
+  }
 }
 
 bool CHttpBase::Start() {
@@ -103,15 +121,16 @@ bool CHttpBase::Start() {
   ++attempts;
   running = true;
   Prepare();
-  if (curl && workshop) workshop->Add(curl);
+  if (curl && workshop && !proxyPending) workshop->Add(curl);
   return true;
 }
 
 bool CHttpBase::Stop() {
   if (running) {
     running = false;
-    if (curl && workshop) workshop->Remove(curl);
+    if (curl && workshop && !proxyPending) workshop->Remove(curl);
   }
+  proxyPending = false;
   ReleaseTransfer();
   if (owner && owner->RemoveTask(this)) owner = nullptr;
   return true;

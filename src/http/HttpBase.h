@@ -16,8 +16,8 @@
 //   `refuseWebPages` set, a successful answer that is a web page (a captive portal's, a
 //   proxy's: WebPageCheck.h) ends as HTTP status kStatusWebPage (511), a network failure.
 // - Each run goes through the player's proxy as Windows' settings or the environment name it
-//   (SystemProxy.h); looking a proxy script's answer up may hold Prepare for a moment the
-//   first time an origin is asked for.
+//   (SystemProxy.h). No proxy lookup holds this thread: a run whose origin has no known
+//   answer yet waits (`proxyPending`) and joins its workshop once the lookup thread has one.
 #pragma once
 
 #include <curl/curl.h>
@@ -87,12 +87,19 @@ class CHttpBase {
   bool refuseWebPages = false;  // the resource is a file or a text, never a web page
   bool retryPending = false;  // waiting for the scheduler's timer
   uint32_t retryTick = 0;
+  bool proxyPending = false;  // the run waits for its proxy's lookup (proxyUrl)
+  std::wstring proxyUrl;
 
  protected:
   // Stops the transfer object's callbacks, closes its streams and lets it go.
   void ReleaseTransfer();
   // Sets the transfer's CURLOPT_PROXY for `requestUrl` ("" when the request goes straight to
   // its server, which also keeps libcurl from the environment's proxy); leaves the option
-  // alone when the environment decides (SystemProxy.h).
+  // alone when the environment decides (SystemProxy.h). Without a known answer for its
+  // origin, the run is left waiting for it (proxyPending).
   void ApplyProxy(const std::wstring& requestUrl);
+
+ private:
+  // The lookup thread found an answer: the runs waiting for one that is now known go on.
+  static void OnProxyAnswer();
 };

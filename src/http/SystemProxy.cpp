@@ -3,12 +3,24 @@
 #include <winhttp.h>
 
 #include "runtime/Logging.h"
+#include "runtime/MainThreadTask.h"
 #include "runtime/SimpleThread.h"
 
 namespace {
 
 // WinHTTP's timeouts while it fetches a proxy script: resolve, connect, send, receive.
 constexpr int kScriptTimeoutMs = 3000;
+// How long the idle lookup thread sleeps between looks at its queue.
+constexpr DWORD kLookupIdleMs = 50;
+
+class HookTask : public MainThreadTaskBase {
+ public:
+  explicit HookTask(void (*hook)()) : hook_(hook) {}
+  void Run() override { hook_(); }
+
+ private:
+  void (*const hook_)();
+};
 
 std::wstring TakeGlobalString(LPWSTR text) {
   if (!text) return std::wstring();
@@ -17,31 +29,8 @@ std::wstring TakeGlobalString(LPWSTR text) {
   return copy;
 }
 
-std::wstring OriginKey(const proxy_rules::Origin& origin) {
-  return origin.scheme + L"://" + origin.host + L":" + std::to_wstring(origin.port);
-}
-
-}  // namespace
-
-class CSystemProxy::WarmUpThread : public CSimpleThread {
- public:
-  explicit WarmUpThread(std::vector<std::wstring> urls) : urls_(std::move(urls)) {}
-
- protected:
-  void Run() override {
-    for (const std::wstring& url : urls_) {
-      if (stopRequested()) return;
-      CSystemProxy::Instance().For(url);
-    }
-  }
-
- private:
-  const std::vector<std::wstring> urls_;
-};
-
-CSystemProxy::CSystemProxy() = default;
-
-bool CSystemProxy::EnvironmentDecides() {
+// The names of libcurl's proxy variables that are set, ", "-separated.
+std::wstring SetProxyVariables() {
   std::wstring names;
   for (const char* const* name = proxy_rules::kEnvironmentVariables; *name; ++name) {
     char value[2];
@@ -51,6 +40,45 @@ bool CSystemProxy::EnvironmentDecides() {
     if (!names.empty()) names += L", ";
     names += std::wstring(*name, *name + std::char_traits<char>::length(*name));
   }
+  return names;
+}
+
+std::wstring OriginKey(const proxy_rules::Origin& origin) {
+  return origin.scheme + L"://" + origin.host + L":" + std::to_wstring(origin.port);
+}
+
+}  // namespace
+
+// Looks queued addresses up, one at a time, for as long as the program runs.
+class CSystemProxy::LookupThread : public CSimpleThread {
+ protected:
+  void Run() override {
+    CSystemProxy& proxy = CSystemProxy::Instance();
+    while (!stopRequested()) {
+      std::wstring url;
+      void (*hook)() = nullptr;
+      {
+        CAutoLock hold(proxy.answersLock_);
+        if (!proxy.queued_.empty()) {
+          url = proxy.queued_.front();
+          proxy.queued_.erase(proxy.queued_.begin());
+        }
+        hook = proxy.answerHook_;
+      }
+      if (url.empty()) {
+        ::Sleep(kLookupIdleMs);
+        continue;
+      }
+      proxy.For(url);
+      if (hook) PostTaskToMainThread(new HookTask(hook));
+    }
+  }
+};
+
+CSystemProxy::CSystemProxy() = default;
+
+bool CSystemProxy::EnvironmentDecides() {
+  const std::wstring names = SetProxyVariables();
   if (names.empty()) {
     loggedEnvironment_ = false;
     return false;
@@ -71,16 +99,27 @@ CSystemProxy::Lookup CSystemProxy::For(const std::wstring& url) {
     return lookup;
   }
   const DWORD now = ::GetTickCount();
-  if (!settingsRead_ || now - settingsTick_ >= kLifetimeMs) ReadSettings(now);
-
+  unsigned generation = 0;
   const std::wstring key = OriginKey(proxy_rules::OriginOf(url));
-  auto known = answers_.find(key);
-  if (known != answers_.end() && now - known->second.tick < kLifetimeMs) {
-    lookup.choice = known->second.choice;
-    return lookup;
+  {
+    CAutoLock answers(answersLock_);
+    generation = generation_;
+    const Answer* known = Known(key);
+    if (known && generation == settingsGeneration_ && now - known->tick < kLifetimeMs) {
+      lookup.choice = known->choice;
+      return lookup;
+    }
+  }
+  if (!settingsRead_ || generation != settingsGeneration_ || now - settingsTick_ >= kLifetimeMs) {
+    settingsGeneration_ = generation;
+    ReadSettings(now);
   }
   lookup.choice = Evaluate(url);
-  answers_[key] = Answer{lookup.choice, now};
+  {
+    // Settings forgotten meanwhile may have answered otherwise: the answer is not kept.
+    CAutoLock answers(answersLock_);
+    if (generation == generation_) answers_[key] = Answer{lookup.choice, now};
+  }
   const std::wstring shown =
       (lookup.choice.proxy.empty() ? std::wstring(L"none") : lookup.choice.proxy) + L" (" +
       proxy_rules::SourceName(lookup.choice.source) + L")";
@@ -92,27 +131,60 @@ CSystemProxy::Lookup CSystemProxy::For(const std::wstring& url) {
   return lookup;
 }
 
+bool CSystemProxy::Peek(const std::wstring& url, Lookup* lookup) {
+  *lookup = Lookup();
+  // Without the lookup lock; For logs what it finds.
+  if (!SetProxyVariables().empty()) {
+    lookup->fromEnvironment = true;
+    return true;
+  }
+  CAutoLock hold(answersLock_);
+  const Answer* known = Known(OriginKey(proxy_rules::OriginOf(url)));
+  if (known) lookup->choice = known->choice;
+  if (!known || ::GetTickCount() - known->tick >= kLifetimeMs) QueueLookup(url);
+  return known != nullptr;
+}
+
+void CSystemProxy::SetAnswerHook(void (*hook)()) {
+  CAutoLock hold(answersLock_);
+  answerHook_ = hook;
+}
+
 void CSystemProxy::Forget() {
-  CAutoLock hold(lock_);
-  settingsRead_ = false;
+  CAutoLock hold(answersLock_);
+  ++generation_;
   answers_.clear();
 }
 
 void CSystemProxy::WarmUp(const std::vector<std::wstring>& urls) {
-  CAutoLock hold(lock_);
-  if (warmUp_ && warmUp_->IsRunning()) return;
-  warmUp_ = std::make_unique<WarmUpThread>(urls);
-  if (!warmUp_->StartThread()) warmUp_.reset();
+  CAutoLock hold(answersLock_);
+  for (const std::wstring& url : urls) QueueLookup(url);
 }
 
-void CSystemProxy::StopWarmUp(DWORD timeoutMs) {
-  std::unique_ptr<WarmUpThread> thread;
+void CSystemProxy::StopLookups(DWORD timeoutMs) {
+  std::unique_ptr<LookupThread> thread;
   {
-    CAutoLock hold(lock_);
-    thread = std::move(warmUp_);
+    CAutoLock hold(answersLock_);
+    thread = std::move(lookups_);
+    queued_.clear();
   }
   // Outside the lock: the thread needs it to finish its lookup.
   if (thread) thread->StopThread(timeoutMs);
+}
+
+void CSystemProxy::QueueLookup(const std::wstring& url) {
+  for (const std::wstring& queued : queued_) {
+    if (queued == url) return;
+  }
+  queued_.push_back(url);
+  if (lookups_ && lookups_->IsRunning()) return;
+  lookups_ = std::make_unique<LookupThread>();
+  if (!lookups_->StartThread()) lookups_.reset();
+}
+
+const CSystemProxy::Answer* CSystemProxy::Known(const std::wstring& key) const {
+  const auto known = answers_.find(key);
+  return known == answers_.end() ? nullptr : &known->second;
 }
 
 void CSystemProxy::ReadSettings(DWORD now) {
@@ -121,7 +193,6 @@ void CSystemProxy::ReadSettings(DWORD now) {
   settings_ = proxy_rules::Settings();
   detectionFailed_ = false;
   scriptFailed_ = false;
-  answers_.clear();
 
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
   if (::WinHttpGetIEProxyConfigForCurrentUser(&config)) {

@@ -3,9 +3,13 @@
 // list), read through WinHTTP, since libcurl reads proxies from environment variables only.
 //
 // Contract:
-// - One per process (Instance), never destroyed: the warm-up thread may outlive start-up.
-//   For may be called from any thread; one lock serialises the lookups, so a
-//   request that needs a script's answer waits while another request's script runs.
+// - One per process (Instance), never destroyed: the lookup thread may outlive start-up.
+//   For may be called from any thread but the user-interface thread; one lock serialises the
+//   lookups, so a request that needs a script's answer waits while another request's script
+//   runs. The user-interface thread asks Peek, which never waits for a lookup: it serves the
+//   answer known for the origin (one past its lifetime too, while the lookup thread fetches a
+//   fresh one) or has the lookup thread find one, and then runs the answer hook there as a
+//   main-thread task. Forget never waits either.
 // - Precedence: when any of libcurl's proxy variables is set (http_proxy, HTTPS_PROXY,
 //   ALL_PROXY, NO_PROXY and their spellings, proxy_rules::kEnvironmentVariables), the
 //   environment decides: libcurl reads it as it always has, and Windows' settings are not
@@ -40,19 +44,24 @@ class CSystemProxy : public CSingleton<CSystemProxy> {
     proxy_rules::Choice choice;    // otherwise: Windows' settings' answer
   };
 
+  // The lookup itself: may take seconds (a detection, a script's fetch).
   Lookup For(const std::wstring& url);
+  // The answer known for `url`'s origin, at once: false when there is none yet, and the lookup
+  // thread is to find it. A known answer past its lifetime is served while it finds a new one.
+  bool Peek(const std::wstring& url, Lookup* lookup);
+  // Run on the main thread after each lookup of the lookup thread.
+  void SetAnswerHook(void (*hook)());
   // Drops what was read and answered: the next request reads the settings again.
   void Forget();
 
-  // Looks `urls` up on a thread of its own, so that the first requests find their answers
-  // ready instead of waiting for a detection or a script on the user-interface thread.
+  // Looks `urls` up on the lookup thread, so that the first requests find their answers ready.
   void WarmUp(const std::vector<std::wstring>& urls);
-  // Waits up to `timeoutMs` for the warm-up to end, then ends it by force.
-  void StopWarmUp(DWORD timeoutMs);
+  // Waits up to `timeoutMs` for the lookup thread to end, then ends it by force.
+  void StopLookups(DWORD timeoutMs);
 
  private:
   friend class CSingleton<CSystemProxy>;
-  class WarmUpThread;
+  class LookupThread;
   struct Answer {
     proxy_rules::Choice choice;
     DWORD tick = 0;
@@ -67,16 +76,29 @@ class CSystemProxy : public CSingleton<CSystemProxy> {
   proxy_rules::ScriptAnswer RunScript(const std::wstring& url, bool detect);
   bool EnvironmentDecides();
 
+  // Queues `url` for the lookup thread, started when there is none; under answersLock_.
+  void QueueLookup(const std::wstring& url);
+  // The answer for `key`, if any; under answersLock_.
+  const Answer* Known(const std::wstring& key) const;
+
   CCriticalSection lock_;
+  // Held only for moments (never across a lookup): the answers, the lookup queue, the
+  // generation that Forget advances, the lookup thread and the hook.
+  CCriticalSection answersLock_;
+  std::map<std::wstring, Answer> answers_;  // by origin
+  std::vector<std::wstring> queued_;
+  unsigned generation_ = 0;
+  void (*answerHook_)() = nullptr;
+  std::unique_ptr<LookupThread> lookups_;
+  // Under lock_: the generation the settings were read in.
+  unsigned settingsGeneration_ = 0;
   bool settingsRead_ = false;
   DWORD settingsTick_ = 0;
   proxy_rules::Settings settings_;
   bool detectionFailed_ = false;
   bool scriptFailed_ = false;
-  std::map<std::wstring, Answer> answers_;        // by origin
   std::map<std::wstring, std::wstring> logged_;   // the last logged proxy of each origin
   std::wstring loggedSettings_;
   bool loggedEnvironment_ = false;
   void* session_ = nullptr;  // WinHTTP's session for the scripts, opened on first use
-  std::unique_ptr<WarmUpThread> warmUp_;
 };
