@@ -33,6 +33,7 @@
 
 #include "AppTestSupport.h"
 #include "app/CommonUtils.h"
+#include "app/ExitCodes.h"
 #include "app/InstallerUnderTest.h"
 #include "support/FaultRule.h"
 #include "support/ProcessRunner.h"
@@ -296,12 +297,18 @@ bool Soak::RunFaults() {
     if (!PlaceKit(kit)) return false;
     const Outcome outcome = Install(kit, L"-h -r 0", false);
     const bool expected = c.lasting ? !outcome.installed : outcome.installed;
-    const bool good = outcome.ended && outcome.exitCode == 0 && expected && outcome.damage.empty();
+    const DWORD wantExit = c.lasting ? exit_code::kGaveUp : exit_code::kInstalled;
+    const bool good =
+        outcome.ended && outcome.exitCode == wantExit && expected && outcome.damage.empty();
+    const std::string shown = !outcome.ended     ? std::string("HUNG")
+                              : outcome.installed ? std::string("installed")
+                                                  : "gave up (exit " +
+                                                        std::to_string(outcome.exitCode) + ")";
     passed += good ? 1 : 0;
     ok = ok && good;
     longest = std::max(longest, outcome.seconds);
     std::printf("%-28s %-16s %-22s %8.1f %6zu %6zu  %s%s\n", c.name, c.target,
-                !outcome.ended ? "HUNG" : outcome.installed ? "installed" : "gave up (exit 0)",
+                shown.c_str(),
                 outcome.seconds, server_.http().RequestsFor(kManifestPath).size(),
                 server_.http().RequestsFor(kPackagePath).size(), good ? "ok" : "FAILED",
                 outcome.damage.c_str());
