@@ -12,6 +12,8 @@ set(SETUP_AGREEMENT_URL "http://127.0.0.1:18601/xy/" CACHE STRING
 set(SETUP_GAME_NAME "凯途星联" CACHE STRING "Display name of the game in the window title")
 set(SETUP_MANIFEST_PUBLIC_KEY "" CACHE STRING
     "The studio's manifest key: base64 of its P-256 public key (DER SubjectPublicKeyInfo, as tools/publish/kelto_publish.py keygen prints it); empty takes manifests unsigned")
+set(SETUP_PARALLEL_RANGES "4" CACHE STRING
+    "Connections a large package is fetched over at once (1 to 8; 1: one stream); a manifest's Parallel value may only lower it")
 set(SETUP_DNS_SERVERS "127.0.0.1:18653" CACHE STRING
     "DNS fallback resolver's servers, ';'-separated, each an IPv4 address with an optional :port")
 

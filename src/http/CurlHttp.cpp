@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "http/AnsiText.h"
+#include "http/DownloadRules.h"
 #include "http/HttpResult.h"
 #include "http/HttpText.h"
 #include "http/HttpLog.h"
@@ -72,6 +73,7 @@ void CCurlHttp::ResetResponse() {
   heldBody_.clear();
   truncatePending_ = false;
   refusedWebPage_.store(false);
+  rangeRefused_.store(false);
 }
 
 std::wstring CCurlHttp::HeaderValue(const std::wstring& name) const {
@@ -166,6 +168,14 @@ void CCurlHttp::UpdateStatus() {
 
 bool CCurlHttp::OnHeaderEnd() {
   const bool success = httpCode >= 200 && httpCode <= 299;
+  if (success && rangeStart >= 0 && !AnswersRange()) {
+    // Written at the range's place, a whole file (or another range) would corrupt it.
+    LOG_CONSOLE_FILE(2, L"CCurlHttp: the answer %d is no range from byte %lld: refused", httpCode,
+                     static_cast<long long>(rangeStart));
+    rangeRefused_.store(true);
+    PostHttpCode(httpCode);
+    return false;
+  }
   if (refuseWebPages && success) {
     const std::wstring type = HeaderValue(L"Content-Type");
     if (web_page::IsPageType(type)) {
@@ -180,6 +190,13 @@ bool CCurlHttp::OnHeaderEnd() {
   }
   PostHttpCode(httpCode);
   return true;
+}
+
+bool CCurlHttp::AnswersRange() const {
+  uint64_t first = 0, last = 0, total = 0;
+  return httpCode == 206 &&
+         download_rules::ParseContentRange(HeaderValue(L"Content-Range"), &first, &last, &total) &&
+         first == static_cast<uint64_t>(rangeStart);
 }
 
 void CCurlHttp::RefuseWebPage(const wchar_t* why) {

@@ -20,6 +20,9 @@
 //   output only once its body is known to be no page (or, with no body, when it ends), so a
 //   portal's page never costs a partial file its bytes; an output that cannot be emptied
 //   then ends the transfer as a failed write, before any of the answer reaches it.
+// - With `rangeStart` set (a request for a closed range of a file fetched in pieces), a
+//   successful answer that is not a 206 starting at that byte is refused the same way before
+//   any of it reaches the output, and rangeRefused() tells so: the server ignores ranges.
 #pragma once
 
 #include <atomic>
@@ -64,10 +67,13 @@ class CCurlHttp : public CCurlBase {
 
   // Whether the answer was refused as a web page; read after the transfer's end was posted.
   bool refusedWebPage() const { return refusedWebPage_.load(); }
+  // Whether a successful answer was refused as no answer to `rangeStart`'s range; likewise.
+  bool rangeRefused() const { return rangeRefused_.load(); }
 
   bool notifyProgress = false;
   bool resuming = false;
   bool refuseWebPages = false;
+  int64_t rangeStart = -1;  // -1: no closed range asked for
   int32_t httpCode;
   int64_t uploadSize = 0;
   int64_t uploaded = 0;
@@ -80,6 +86,8 @@ class CCurlHttp : public CCurlBase {
   void UpdateStatus();
   // The end of a header block: whether the answer goes on (false: refused as a web page).
   bool OnHeaderEnd();
+  // Whether the answer is the 206 of the range from `rangeStart`.
+  bool AnswersRange() const;
   // Body bytes of an accepted answer: the pending truncation first, then the write. False
   // when the output refused them.
   bool WriteBody(const char* data, size_t length);
@@ -91,6 +99,7 @@ class CCurlHttp : public CCurlBase {
   // The output is emptied before the answer's first byte (a 200 answer to a range request).
   bool truncatePending_ = false;
   std::atomic<bool> refusedWebPage_{false};
+  std::atomic<bool> rangeRefused_{false};
 
   mutable CCriticalSection streamLock_;
   ProtoValue headers_;  // name -> value, under streamLock_

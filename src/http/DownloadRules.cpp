@@ -89,6 +89,27 @@ bool ParseContentLength(const std::wstring& text, uint64_t* length) {
   return true;
 }
 
+bool ParseContentRange(const std::wstring& text, uint64_t* first, uint64_t* last,
+                       uint64_t* total) {
+  const std::wstring value = TrimBlanks(text);
+  const std::wstring unit = L"bytes ";
+  if (value.compare(0, unit.size(), unit) != 0) return false;
+  const size_t dash = value.find(L'-', unit.size());
+  const size_t slash = value.find(L'/', unit.size());
+  if (dash == std::wstring::npos || slash == std::wstring::npos || slash < dash) return false;
+  uint64_t from = 0, to = 0, whole = 0;
+  if (!ParseContentLength(value.substr(unit.size(), dash - unit.size()), &from) ||
+      !ParseContentLength(value.substr(dash + 1, slash - dash - 1), &to) || to < from) {
+    return false;
+  }
+  const std::wstring totalText = value.substr(slash + 1);
+  if (totalText != L"*" && !ParseContentLength(totalText, &whole)) return false;
+  *first = from;
+  *last = to;
+  *total = whole;
+  return true;
+}
+
 std::wstring HostOfUrl(const std::wstring& url) {
   size_t begin = 0, end = 0;
   if (!FindHost(url, &begin, &end)) return std::wstring();

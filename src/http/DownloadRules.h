@@ -43,6 +43,10 @@ ResumePlan PlanResume(int64_t fileSize, uint64_t expectedSize);
 // else (a sign, a second number, a value beyond 63 bits), which the download then ignores.
 bool ParseContentLength(const std::wstring& text, uint64_t* length);
 
+// A "Content-Range" value of a 206 answer, "bytes <first>-<last>/<total>" ("*" for an unknown
+// total gives 0). False for anything else, and for last < first.
+bool ParseContentRange(const std::wstring& text, uint64_t* first, uint64_t* last, uint64_t* total);
+
 // The host of an "scheme://[user@]host[:port]/..." address (also without "scheme://"): a
 // name of ASCII letters, digits, "-", "_" and "."; empty when the address has none or the
 // host is anything else (an IPv6 literal, a name in other letters).

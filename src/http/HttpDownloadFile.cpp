@@ -11,6 +11,7 @@
 #include "http/HttpEngine.h"
 #include "http/HttpLog.h"
 #include "http/HttpMgr.h"
+#include "http/RangedDownload.h"
 #include "runtime/FileEx.h"
 #include "runtime/MainThreadTask.h"
 
@@ -53,14 +54,6 @@ std::vector<CHttpDownloadFile*>& LiveDownloads() {
   return *live;
 }
 
-// The file's size; -1 when it does not exist.
-int64_t FileSize(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
-                              data.nFileSizeLow);
-}
-
 // Cuts the file back to `size` bytes; a missing file is left missing. Logged on failure.
 void CutFile(const std::wstring& path, uint64_t size) {
   CFileEx file;
@@ -96,14 +89,30 @@ CHttpDownloadFile::~CHttpDownloadFile() {
   std::vector<CHttpDownloadFile*>& live = LiveDownloads();
   live.erase(std::remove(live.begin(), live.end(), this), live.end());
   CancelResolver();
+  ranged_.reset();
   // CHttpBase's destructor ends the run and leaves the scheduler.
+}
+
+bool CHttpDownloadFile::ranged() const { return ranged_ && ranged_->active(); }
+
+void CHttpDownloadFile::OnRangesEnded(bool complete) {
+  result = ProtoValue(ProtoValue::kMap);
+  if (complete) {
+    CheckCompleteFile();
+    const http_result::Error error = GetError();
+    Finish(error.type, error.code);
+    return;
+  }
+  // One stream from the bytes there are, with every retry, address and the DNS step.
+  attempts = 0;
+  if (!Join()) Finish(http_result::kCurl, CURLE_FAILED_INIT);
 }
 
 bool CHttpDownloadFile::Setup(const std::wstring& backupUrls, const std::wstring& primary,
                               const std::wstring& path, uint64_t size, void* user,
                               DoneCallback done, ProgressCallback progress) {
   // Asked first, so that a download under way keeps its addresses.
-  if (running || dnsPending_) return false;
+  if (running || dnsPending_ || ranged()) return false;
   urls = download_rules::MakeUrlList(backupUrls, primary);
   primaryUrl = primary;
   localPath = path;
@@ -117,6 +126,10 @@ bool CHttpDownloadFile::Setup(const std::wstring& backupUrls, const std::wstring
   result = ProtoValue(ProtoValue::kMap);
   speedSamples.Clear();
   dnsRoutes_.clear();
+  if (parallelRanges > 1 && expectedSize >= rangeThreshold && !urls.empty()) {
+    if (!ranged_) ranged_ = std::make_unique<CRangedDownload>(*this);
+    if (ranged_->Begin(parallelRanges, rangeTag)) return true;
+  }
   return Join();
 }
 
@@ -162,7 +175,7 @@ bool CHttpDownloadFile::Start() {
   LOG_FILE(0, L"CHttpDownloadFile::Start() localPath:%ls", localPath.c_str());
 
   // 4. to 8. What the partial file holds decides where this run starts.
-  const int64_t size = FileSize(localPath);
+  const int64_t size = CFileEx::SizeOf(localPath);
   if (size < 0) LOG_FILE(0, L"无需断点下载 %ls ", localPath.c_str());
   const long long shown = size < 0 ? 0 : size;
   const download_rules::ResumePlan plan = download_rules::PlanResume(size, expectedSize);
@@ -206,6 +219,7 @@ bool CHttpDownloadFile::Stop() {
   pendingBytes = 0;
   contentLength = 0;
   CancelResolver();
+  if (ranged_) ranged_->Stop();
   return CHttpBase::Stop();
 }
 
@@ -258,7 +272,7 @@ void CHttpDownloadFile::OnHttpCode(int status) {
 
 void CHttpDownloadFile::CheckCompleteFile() {
   if (expectedSize == 0) return;
-  const int64_t size = FileSize(localPath);
+  const int64_t size = CFileEx::SizeOf(localPath);
   if (size >= 0 && static_cast<uint64_t>(size) == expectedSize) return;
   if (size >= 0 && static_cast<uint64_t>(size) > expectedSize) {
     LogLengthMismatch(expectedSize, static_cast<uint64_t>(size));

@@ -21,6 +21,11 @@
 // - An answer whose length does not give the expected size is cut off the file again, and a
 //   clean end short of it counts as a broken transfer: the file is only ever reported complete
 //   at exactly the expected size (when one is given).
+// - A file of at least kRangeThreshold bytes (when its size is known and `parallelRanges` is
+//   above 1) is fetched as that many ranges at once (RangedDownload.h); when the server
+//   ignores ranges or every range connection gives up, the download goes on as one stream
+//   from the bytes written without a gap, and reports as above. `rangeTag` (the version and
+//   digests the bytes belong to) ties the ranges' record to this exact file.
 // - The DNS step connects to the resolved addresses while the requests still name the
 //   original host (Host header, TLS name): `urls` shows the addresses as URLs, but the
 //   transfer keeps the host's name and is only routed to the address.
@@ -28,12 +33,15 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "http/DNSThread.h"
 #include "http/HttpBase.h"
 #include "http/SpeedSamples.h"
+
+class CRangedDownload;
 
 class CHttpDownloadFile : public CHttpBase {
  public:
@@ -42,6 +50,8 @@ class CHttpDownloadFile : public CHttpBase {
                                     uint32_t bytesPerSecond);
 
   static constexpr long kReceiveBufferSize = 512 * 1024;
+  static constexpr uint64_t kRangeThreshold = 32ull * 1024 * 1024;
+  static constexpr int kDefaultParallelRanges = 4;
 
   // A download of the download family (scheduler and workshop as they are now).
   CHttpDownloadFile();
@@ -68,6 +78,10 @@ class CHttpDownloadFile : public CHttpBase {
 
   // Whether the DNS step waits for its resolver.
   bool resolving() const { return dnsPending_; }
+  // Whether the file is being fetched in ranges.
+  bool ranged() const;
+  // The ranges' end (RangedDownload.h): complete, or on as one stream.
+  void OnRangesEnded(bool complete);
 
   std::wstring primaryUrl;  // emptied when the DNS step has been used
   CDNSThread dns;
@@ -84,6 +98,10 @@ class CHttpDownloadFile : public CHttpBase {
   // libcurl's receive buffer for this download: the most each read, and each write to the
   // file, takes at once.
   long receiveBufferSize = kReceiveBufferSize;
+  // Connections for a large file; 1 fetches every file as one stream.
+  int parallelRanges = kDefaultParallelRanges;
+  uint64_t rangeThreshold = kRangeThreshold;
+  std::string rangeTag;
 
  private:
   // An address made by the DNS step: the URL with the host's name, and where to connect.
@@ -114,6 +132,7 @@ class CHttpDownloadFile : public CHttpBase {
   // As Finish, with the report posted: the DNS step could not go on.
   void FinishLater();
 
+  std::unique_ptr<CRangedDownload> ranged_;
   bool dnsPending_ = false;
   std::string dnsHost_;
   std::map<std::wstring, DnsRoute> dnsRoutes_;  // by the address's URL in `urls`

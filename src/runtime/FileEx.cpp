@@ -125,3 +125,10 @@ void CFileEx::Close() {
     ThrowLastError();
   }
 }
+
+int64_t CFileEx::SizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                              data.nFileSizeLow);
+}

@@ -65,6 +65,9 @@ class CFileEx {
   virtual void Flush();
   virtual void Close();
 
+  // The size of the file at `path` as the directory tells it; -1 when there is none.
+  static int64_t SizeOf(const std::wstring& path);
+
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
   HANDLE handle() const { return handle_; }
   const std::wstring& fileName() const { return fileName_; }

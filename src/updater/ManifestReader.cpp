@@ -63,6 +63,7 @@ bool ReadManifest(const std::wstring& tempPath, const std::wstring& text,
   manifest->packageDigest = ReadValue(tempPath, UpdateManifest::kDigestKey);
   manifest->packageVersion = ReadValue(tempPath, UpdateManifest::kVersionKey);
   manifest->packageSha256 = ReadValue(tempPath, UpdateManifest::kSha256Key);
+  manifest->parallelText = ReadValue(tempPath, UpdateManifest::kParallelKey);
   manifest->expiresText = ReadValue(tempPath, UpdateManifest::kExpiresKey);
   manifest->signatureText = ReadValue(tempPath, UpdateManifest::kSignatureKey);
   // 4.

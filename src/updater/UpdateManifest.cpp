@@ -20,6 +20,12 @@ uint64_t UpdateManifest::ParseSize(const std::wstring& text) {
   return value;
 }
 
+int UpdateManifest::ParallelRanges(int deployed) const {
+  const uint64_t wanted = ParseSize(parallelText);
+  if (wanted == 0 || wanted >= static_cast<uint64_t>(deployed)) return deployed;
+  return static_cast<int>(wanted);
+}
+
 namespace manifest_file {
 
 std::wstring TempPath(const std::wstring& downloadDir, int32_t seconds) {

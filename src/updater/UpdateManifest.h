@@ -26,6 +26,8 @@ struct UpdateManifest {
   static constexpr const wchar_t* kSha256Key = L"Sha256";
   static constexpr const wchar_t* kExpiresKey = L"Expires";
   static constexpr const wchar_t* kSignatureKey = L"Signature";
+  // How many connections a large package may be fetched over at once ("1": one stream).
+  static constexpr const wchar_t* kParallelKey = L"Parallel";
   // A value is read into a buffer of 2048 characters, so at most 2047 of them arrive.
   static constexpr size_t kValueBufferChars = 2048;
   static constexpr size_t kMaxValueChars = kValueBufferChars - 1;
@@ -44,6 +46,9 @@ struct UpdateManifest {
   bool HasPackage() const { return !PackageUrls().empty(); }
 
   static uint64_t ParseSize(const std::wstring& text);
+  // The connections for the package: the manifest's "Parallel" when it gives a number from 1
+  // up, never more than `deployed` (the build's setting), else `deployed`.
+  int ParallelRanges(int deployed) const;
 
   std::wstring packageUrl;      // "Url": primary address of the package
   std::wstring mirrorUrls;      // "murl": backup addresses, ";"-separated
@@ -53,6 +58,7 @@ struct UpdateManifest {
   std::wstring packageSha256;   // "Sha256": hexadecimal SHA-256 of the package
   std::wstring expiresText;     // "Expires": UTC time after which the manifest is refused
   std::wstring signatureText;   // "Signature": base64 of the studio's signature
+  std::wstring parallelText;    // "Parallel": connections for the package, decimal text
 };
 
 namespace manifest_file {

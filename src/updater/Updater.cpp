@@ -6,6 +6,7 @@
 
 #include "DeploymentConfig.h"
 #include "app/CommonUtils.h"
+#include "http/AnsiText.h"
 #include "http/HttpEngine.h"
 #include "http/HttpMgr.h"
 #include "runtime/Logging.h"
@@ -46,6 +47,7 @@ std::wstring DecodeUtf8(const std::string& bytes) {
 Updater::Updater(const std::wstring& downloadDir, IGameEventListener* listener, int /*reserved*/)
     : manifestUrls{deployment::kManifestPrimary, deployment::kManifestFallback},
       manifestKey(deployment::kManifestPublicKey),
+      parallelRanges(deployment::kParallelRanges),
       downloadDir_(downloadDir),
       listener_(listener) {
   // A captive portal's or a proxy's page is a failed fetch: the next address is tried, and
@@ -276,6 +278,10 @@ http_result::Error Updater::StartPackageDownload(const wchar_t* suffix) {
   const std::vector<std::wstring> urls = manifest_.PackageUrls();
   const std::wstring primary = urls.empty() ? std::wstring() : urls.front();
   downloading_ = true;
+  download_.parallelRanges = manifest_.ParallelRanges(parallelRanges);
+  // The ranges' record belongs to these exact bytes.
+  download_.rangeTag = WideToAnsi(manifest_.packageVersion + L" " + manifest_.packageDigest + L" " +
+                                  manifest_.packageSha256);
   if (!download_.Setup(manifest_.mirrorUrls, primary, partFile_,
                        manifest_.ExpectedSize(), helperWindow_.get(), &Updater::OnPackageDone,
                        &Updater::OnPackageProgress)) {

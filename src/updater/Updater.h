@@ -95,6 +95,8 @@ class Updater {
   std::vector<std::wstring> manifestUrls;
   // The studio's public key (ManifestTrust.h); the deployment's, empty in builds without one.
   std::string manifestKey;
+  // Connections for a large package (the build's setting; the manifest may lower it).
+  int parallelRanges = CHttpDownloadFile::kDefaultParallelRanges;
   int manifestUrlCount = kManifestUrlCount;
   int nextUrlIndex = 0;
 

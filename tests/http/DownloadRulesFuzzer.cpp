@@ -7,6 +7,7 @@
 
 #include "http/DnsServerList.h"
 #include "http/DownloadRules.h"
+#include "http/RangePlan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
@@ -28,6 +29,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   uint64_t length = 0;
   download_rules::ParseContentLength(wide, &length);
+  uint64_t first = 0, last = 0, total = 0;
+  if (download_rules::ParseContentRange(wide, &first, &last, &total) && last < first) std::abort();
+
+  // A range record from disk: accepted only whole and sane, and it reads back as itself; the
+  // plan it gives never reaches past the file nor counts a byte twice.
+  range_plan::Record record;
+  if (range_plan::ParseRecord(text, &record)) {
+    range_plan::Record again;
+    if (!range_plan::ParseRecord(range_plan::FormatRecord(record), &again) ||
+        range_plan::FormatRecord(again) != range_plan::FormatRecord(record)) {
+      std::abort();
+    }
+    if (range_plan::WrittenBytes(record.ranges) > record.size ||
+        range_plan::ContiguousPrefix(record.ranges) > record.size) {
+      std::abort();
+    }
+    const int stolen = range_plan::LargestToSteal(record.ranges);
+    if (stolen >= 0) {
+      const range_plan::Range& range = record.ranges[static_cast<size_t>(stolen)];
+      const uint64_t cut = range_plan::StealPoint(range);
+      if (cut <= range.next || cut >= range.end) std::abort();
+    }
+  }
 
   // Every address of an answer text, and every server of a list, reads back as itself.
   for (const std::wstring& address : download_rules::ResolvedAddresses(wide)) {

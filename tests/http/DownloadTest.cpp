@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <thread>
@@ -13,6 +15,8 @@
 #include "http/EngineFixture.h"
 #include "http/HttpMgr.h"
 #include "runtime/Win32Handles.h"
+#include "http/RangePlan.h"
+#include "http/RangedDownload.h"
 #include "support/TestDnsServer.h"
 
 using testing_support::DnsScript;
@@ -283,6 +287,105 @@ TEST_F(Downloads, TheDnsStep) {
   EXPECT_EQ(stopped.started.size(), 4u);  // three, and the second set-up's
   EXPECT_EQ(dns.Queries().size(), 1u) << "only the name was looked up";
   EXPECT_EQ(slow.Queries().size(), 2u);
+}
+
+// The first and last byte a logged request asked for; false for none or an open range.
+bool AskedRange(const LoggedRequest& request, uint64_t* first, uint64_t* last) {
+  unsigned long long from = 0, to = 0;
+  if (std::sscanf(request.range.c_str(), "bytes=%llu-%llu", &from, &to) != 2) return false;
+  *first = from;
+  *last = to;
+  return true;
+}
+
+// Large files come in closed ranges over several connections, spread over the addresses; a
+// connection that finishes takes half of the slowest one's rest. A range cut mid-way goes on
+// from its last byte; a server that ignores ranges gets one stream. Stopped, a download keeps
+// a record of what it wrote and, set up again, asks for none of it again; a record of another
+// version goes with its file.
+TEST_F(Downloads, LargeFilesInRanges) {
+  std::string big;
+  for (size_t i = 0; i < 16u << 20; ++i) big += static_cast<char>(i * 131 + i / 251);
+  auto large = [&](const std::string& name, size_t size) -> Job& {
+    Job& job = Add(name);
+    job.expected = size;
+    job.wantFile = big.substr(0, size);
+    job.rangeThreshold = 1 << 20;
+    job.rangeTag = "1.0 digest";
+    EXPECT_TRUE(WriteBinaryFile(root_ / (Utf8ToWide(name) + L".bin"), job.wantFile));
+    return job;
+  };
+  Job& spread = large("spread", 16u << 20);
+  spread.backups = Url("mirror");
+  EXPECT_TRUE(WriteBinaryFile(root_ / L"mirror.bin", big));
+  AddRule(FaultRule("/spread.bin").Drip(1 << 20));
+  large("cut", 8u << 20);
+  AddRule(FaultRule("/cut.bin").Times(1).CloseAfter(300000));
+  large("ignored", 8u << 20);
+  AddRule(FaultRule("/ignored.bin").IgnoreRange());
+  Job& stale = large("stale", 8u << 20);
+  ASSERT_TRUE(WriteBinaryFile(stale.partial, std::string(3000000, 'X')));
+  const std::string staleRecord = "kelto-ranges 1\n8388608 0.9 digest\n0 3000000 8388608\nend\n";
+  ASSERT_TRUE(WriteBinaryFile(CRangedDownload::RecordPath(stale.partial), staleRecord));
+  Job& resumed = large("resumed", 8u << 20);
+  AddRule(FaultRule("/resumed.bin").Drip(1 << 20));
+  StartAll();
+  EXPECT_TRUE(spread.ranged());
+  // Stopped once it wrote something: the record says what.
+  ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
+    return !resumed.progress.empty() && resumed.progress.back().present > (1u << 20);
+  }));
+  resumed.Stop();
+  range_plan::Record record;
+  ASSERT_TRUE(range_plan::ParseRecord(
+      testing_support::ReadBinaryFile(CRangedDownload::RecordPath(resumed.partial)), &record));
+  EXPECT_GT(range_plan::WrittenBytes(record.ranges), 1u << 20);
+  const size_t askedBefore = server_.RequestsFor("/resumed.bin").size();
+  ASSERT_TRUE(server_.ClearRules());
+  ASSERT_TRUE(resumed.SetUp());
+  ASSERT_NO_FATAL_FAILURE(FinishAll());
+
+  uint64_t first = 0, last = 0;
+  std::vector<uint64_t> starts;
+  for (const char* path : {"/spread.bin", "/mirror.bin"}) {
+    const std::vector<LoggedRequest> asked = server_.RequestsFor(path);
+    EXPECT_GE(asked.size(), 2u) << path;
+    for (const LoggedRequest& request : asked) {
+      ASSERT_TRUE(AskedRange(request, &first, &last)) << request.range;
+      starts.push_back(first);
+    }
+  }
+  EXPECT_GT(starts.size(), 4u) << "no connection took over a part of another's range";
+  const std::vector<LoggedRequest> cut = server_.RequestsFor("/cut.bin");
+  const auto cutOne = std::find_if(cut.begin(), cut.end(),
+                                   [](const LoggedRequest& request) { return request.sent == 300000; });
+  ASSERT_NE(cutOne, cut.end());
+  ASSERT_TRUE(AskedRange(*cutOne, &first, &last));
+  const uint64_t cutAt = first + 300000;
+  EXPECT_TRUE(std::any_of(cut.begin(), cut.end(), [&](const LoggedRequest& request) {
+    uint64_t from = 0, to = 0;
+    return AskedRange(request, &from, &to) && from == cutAt;
+  })) << "the cut range did not go on from its last byte";
+  const std::vector<LoggedRequest> ignored = server_.RequestsFor("/ignored.bin");
+  EXPECT_EQ(ignored.back().status, 200);
+  EXPECT_EQ(ignored.back().range, "");
+  for (const LoggedRequest& request : server_.RequestsFor("/stale.bin")) {
+    ASSERT_TRUE(AskedRange(request, &first, &last));
+    EXPECT_NE(first, 3000000u) << "went on from the stale record";
+  }
+  const std::vector<LoggedRequest> again = server_.RequestsFor("/resumed.bin");
+  for (size_t n = askedBefore; n < again.size(); ++n) {
+    ASSERT_TRUE(AskedRange(again[n], &first, &last));
+    for (const range_plan::Range& range : record.ranges) {
+      EXPECT_FALSE(first < range.next && range.begin <= last)
+          << again[n].range << " asks again for bytes written before";
+    }
+  }
+  for (const Job& job : jobs_) {
+    EXPECT_EQ(testing_support::FileSizeOf(CRangedDownload::RecordPath(job.partial)), -1) << job.name;
+  }
+  ASSERT_FALSE(spread.progress.empty());
+  EXPECT_EQ(spread.progress.back().total, 16u << 20);
 }
 
 // One lookup of the resolver and its report: its addresses, or "-1" when no server answered.

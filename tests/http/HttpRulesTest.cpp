@@ -12,6 +12,7 @@
 #include "http/DownloadRules.h"
 #include "http/HttpText.h"
 #include "http/ProxyRules.h"
+#include "http/RangePlan.h"
 
 namespace {
 
@@ -48,6 +49,23 @@ TEST(DownloadRules, AddressesHostsLengthsAndOffsets) {
 
 // Unless a release build replaced the deployment setting, every resolver server is on
 // loopback: no test can reach the public ones.
+// What one stream goes on from must be written without a gap: a finished range behind an
+// unfinished one does not count, nor one behind a hole.
+TEST(RangePlan, TheGapFreeStartAndTheSplit) {
+  using range_plan::Range;
+  EXPECT_EQ(range_plan::ContiguousPrefix({{5, 9, 9}, {0, 5, 5}, {9, 12, 20}, {20, 30, 30}}), 12u);
+  EXPECT_EQ(range_plan::ContiguousPrefix({{0, 4, 4}, {6, 8, 8}}), 4u);
+  const uint64_t mib = range_plan::kMinSplit;
+  const std::vector<Range> ranges = range_plan::Split(mib, 10 * mib + 3, 4);
+  ASSERT_EQ(ranges.size(), 4u);
+  EXPECT_EQ(ranges.front().begin, mib);
+  EXPECT_EQ(ranges.back().end, 10 * mib + 3);
+  for (size_t n = 1; n < ranges.size(); ++n) EXPECT_EQ(ranges[n].begin, ranges[n - 1].end);
+  // Too few bytes to be worth more connections.
+  EXPECT_EQ(range_plan::Split(0, mib + 1, 8).size(), 1u);
+  EXPECT_TRUE(range_plan::Split(5, 5, 4).empty());
+}
+
 TEST(DnsServerList, ThisBuildsSettingIsOnLoopback) {
   const dns::ServerList deployed = dns::ParseServerList(deployment::kDnsServers);
   EXPECT_TRUE(deployed.rejected.empty());
