@@ -37,7 +37,7 @@ bench: win
 	@./tools/run-isolated.sh ./tools/bench.sh $(WIN_DIR)
 
 # The reliability soak: minutes of kills and server faults (not part of test or bench).
-# SOAK_ARGS="--seed N --rounds N --part kills|faults" changes what it does.
+# SOAK_ARGS="--seed N --rounds N --part kills|faults --build stream|ranges" changes what it does.
 soak: win
 	@./tools/run-isolated.sh ./tools/soak.sh $(WIN_DIR) $(SOAK_ARGS)
 

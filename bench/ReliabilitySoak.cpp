@@ -3,6 +3,7 @@
 // game's package, served slowly enough that its download takes a few seconds).
 //
 //   reliability_soak.exe [--seed N] [--rounds N] [--part all|kills|faults]
+//                        [--build all|stream|ranges]
 //
 // First, kills: a reference install without interruption, then `rounds` installs, each
 // killed (TerminateProcess) once at a random point of its package download (a byte count
@@ -16,6 +17,11 @@
 // must end, installed, or (for lasting faults) given up after hidden mode's retries, and never
 // leave a corrupt game, a web page as the package or a partial file that is not the package's
 // beginning.
+//
+// Both parts run twice: with the installer as built (the demo's package comes as one stream)
+// and with a build that fetches it in parallel ranges. A ranged download's partial file has
+// gaps: what it holds is read through its record (which bytes are written), the kill point is
+// counted in recorded bytes, and the restart must ask for none of them again.
 //
 // Prints a table of the fault runs and lines "BENCH <name> <value> <unit>"; exits 1 when any
 // check fails. Runs inside the test harness (tools/soak.sh, `make soak`): it takes the
@@ -35,6 +41,7 @@
 #include "app/CommonUtils.h"
 #include "app/ExitCodes.h"
 #include "app/InstallerUnderTest.h"
+#include "http/RangePlan.h"
 #include "support/FaultRule.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
@@ -67,6 +74,22 @@ long long RangeStart(const std::string& range) {
   return range.rfind("bytes=", 0) == 0 ? std::atoll(range.c_str() + 6) : 0;
 }
 
+// The last byte a request asked for ("bytes=N-M"); -1 for an open range or none.
+long long RangeLast(const std::string& range) {
+  const size_t dash = range.find('-');
+  if (range.rfind("bytes=", 0) != 0 || dash == std::string::npos || dash + 1 >= range.size()) {
+    return -1;
+  }
+  return std::atoll(range.c_str() + dash + 1);
+}
+
+// The ranges' record beside a partial file, when there is one that reads.
+bool ReadRecord(const std::wstring& partial, range_plan::Record* record) {
+  const std::wstring path = partial + L".ranges";
+  return FileExists(path) &&
+         range_plan::ParseRecord(testing_support::ReadBinaryFile(path), record);
+}
+
 // One installer copy, in a folder of its own, and what it leaves.
 struct Kit {
   TempFolder folder{L"soak"};
@@ -78,7 +101,8 @@ struct Kit {
 
 class Soak {
  public:
-  explicit Soak(unsigned seed) : random_(seed) {}
+  Soak(unsigned seed, std::wstring installer, const char* label)
+      : random_(seed), installer_(std::move(installer)), label_(label) {}
 
   bool Start() {
     if (!server_.Start()) {
@@ -112,11 +136,29 @@ class Soak {
   std::string package_;
   std::wstring gameDigest_;
   std::mt19937 random_;
+  std::wstring installer_;
+  std::string label_;  // the build's, in front of every figure
+  bool ranged_ = !label_.empty();
+  // Each connection's pace in the kill rounds: the same few seconds for either build.
+  int Pace() const { return ranged_ ? kKillRoundBytesPerSecond / 4 : kKillRoundBytesPerSecond; }
+  // Bytes the partial file holds as the package's: its length, or its record's written bytes.
+  long long Written(const Kit& kit) const;
+  void Report(const char* name, double value, const char* unit) const {
+    ::Report((label_ + name).c_str(), value, unit);
+  }
 };
+
+long long Soak::Written(const Kit& kit) const {
+  // A ranged file's length says nothing of what it holds: only its record counts.
+  if (!FileExists(kit.Partial() + L".ranges")) return FileSizeOf(kit.Partial());
+  range_plan::Record record;
+  if (!ReadRecord(kit.Partial(), &record)) return 0;
+  return static_cast<long long>(range_plan::WrittenBytes(record.ranges));
+}
 
 bool Soak::PlaceKit(Kit& kit) {
   app_test::ClearInstallTraces();
-  kit.installer = app_test::PlaceProgram(InstallerPath(), kit.folder / L"bin\\KeltoSetup.exe");
+  kit.installer = app_test::PlaceProgram(installer_, kit.folder / L"bin\\KeltoSetup.exe");
   return !kit.installer.empty();
 }
 
@@ -139,7 +181,17 @@ Soak::Outcome Soak::Finish(RunningProcess& run, const Kit& kit, DWORD startTick,
       testing_support::ReadBinaryFile(kit.Package()) != package_) {
     outcome.damage += " qvinstaller.exe is not the package;";
   }
-  if (FileExists(kit.Partial())) {
+  range_plan::Record record;
+  if (FileExists(kit.Partial()) && ReadRecord(kit.Partial(), &record)) {
+    const std::string partial = testing_support::ReadBinaryFile(kit.Partial());
+    for (const range_plan::Range& range : record.ranges) {
+      if (range.next > partial.size() ||
+          partial.compare(range.begin, range.next - range.begin, package_, range.begin,
+                          range.next - range.begin) != 0) {
+        outcome.damage += " a recorded range of the partial file is not the package's;";
+      }
+    }
+  } else if (FileExists(kit.Partial())) {
     const std::string partial = testing_support::ReadBinaryFile(kit.Partial());
     if (partial.size() > package_.size() || package_.compare(0, partial.size(), partial) != 0) {
       outcome.damage += " the partial file is not the package's beginning;";
@@ -171,7 +223,7 @@ bool Soak::RunKills(int rounds) {
   bool ok = true;
   // The reference: one install at the soak's pace, without a kill.
   server_.http().Reset();
-  server_.http().AddRule(FaultRule(kPackagePath).Drip(kKillRoundBytesPerSecond));
+  server_.http().AddRule(FaultRule(kPackagePath).Drip(Pace()));
   Kit reference;
   if (!PlaceKit(reference)) return false;
   const Outcome first = Install(reference, L"-h -i 30", true);
@@ -182,24 +234,29 @@ bool Soak::RunKills(int rounds) {
   gameDigest_ = FileDigest(reference.Game() + L"\\bin\\game.dat");
   Report("soak_reference_install_seconds", first.seconds, "s");
 
-  std::uniform_real_distribution<double> point(0.02, 0.98);
+  // A ranged download's record moves in steps of about a second (a quarter of the package at
+  // this pace): a later point would often be passed by the download's end, and the kill would
+  // fall into the install instead.
+  std::uniform_real_distribution<double> point(0.02, ranged_ ? 0.75 : 0.98);
   int installsOk = 0;
   double worstRatio = 0;
   long long refetchedTotal = 0, unwrittenTotal = 0;
   std::vector<double> roundSeconds;
   for (int round = 1; round <= rounds; ++round) {
     server_.http().Reset();
-    server_.http().AddRule(FaultRule(kPackagePath).Drip(kKillRoundBytesPerSecond));
+    server_.http().AddRule(FaultRule(kPackagePath).Drip(Pace()));
     Kit kit;
     if (!PlaceKit(kit)) return false;
     const long long target = static_cast<long long>(point(random_) * package_.size());
     const DWORD start = ::GetTickCount();
     {
       RunningProcess run(Quoted(kit.installer) + L" -h -i 30");
-      while (run.IsRunning() && FileSizeOf(kit.Partial()) < target &&
+      while (run.IsRunning() && Written(kit) < target &&
              ::GetTickCount() - start < kRunLimitMs) {
         ::Sleep(2);
       }
+      // A record is replaced about once a second: the kill comes at any moment after it.
+      if (ranged_) ::Sleep(std::uniform_int_distribution<int>(0, 1000)(random_));
       if (!run.IsRunning()) {
         std::printf("round %d: the installer ended before byte %lld\n", round, target);
         ok = false;
@@ -207,7 +264,9 @@ bool Soak::RunKills(int rounds) {
       }
       run.Terminate();
     }
-    const long long written = std::max(0LL, FileSizeOf(kit.Partial()));
+    range_plan::Record record;
+    const bool ranged = ReadRecord(kit.Partial(), &record);
+    const long long written = std::max(0LL, Written(kit));
     const LoggedRequest killed = SettledPackageRequest();
     const long long sentUpTo = RangeStart(killed.range) + killed.sent;
     const int seenBefore = killed.seq;
@@ -216,13 +275,27 @@ bool Soak::RunKills(int rounds) {
     const Outcome outcome = Finish(again, kit, start, true);
     roundSeconds.push_back(outcome.seconds);
     long long resumedFrom = -1, servedAfter = 0;
+    long long refetchedRecorded = 0;
     for (const LoggedRequest& r : server_.http().RequestsFor(kPackagePath)) {
       if (r.seq <= seenBefore) continue;
       if (resumedFrom < 0) resumedFrom = r.status == 206 ? RangeStart(r.range) : 0;
       servedAfter += r.sent;
+      if (!ranged) continue;
+      // Recorded bytes asked for again, by any connection of the restart.
+      const long long from = r.status == 206 ? RangeStart(r.range) : 0;
+      const long long last = RangeLast(r.range) >= 0 ? RangeLast(r.range)
+                                                     : static_cast<long long>(package_.size()) - 1;
+      for (const range_plan::Range& range : record.ranges) {
+        const long long overlap = std::min<long long>(last + 1, range.next) -
+                                  std::max<long long>(from, range.begin);
+        refetchedRecorded += std::max(0LL, overlap);
+      }
     }
-    const long long unwritten = std::max(0LL, sentUpTo - written);
-    const long long refetched = resumedFrom < 0 ? 0 : std::max(0LL, sentUpTo - resumedFrom);
+    // One stream: what the server sent beyond the file's end may be asked again, nothing
+    // before it. Ranges: no recorded byte may be asked again.
+    const long long unwritten = ranged ? 0 : std::max(0LL, sentUpTo - written);
+    const long long refetched = ranged ? refetchedRecorded
+                                       : resumedFrom < 0 ? 0 : std::max(0LL, sentUpTo - resumedFrom);
     const double ratio = unwritten > 0 ? static_cast<double>(refetched) / unwritten
                                        : (refetched > 0 ? 1e9 : 0);
     const bool good = outcome.ended && outcome.exitCode == 0 && outcome.installed &&
@@ -326,6 +399,7 @@ int wmain(int argc, wchar_t** argv) {
   unsigned seed = 20240611;
   int rounds = 20;
   std::wstring part = L"all";
+  std::wstring build = L"all";
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::wstring option = argv[i];
     if (option == L"--seed") {
@@ -334,8 +408,10 @@ int wmain(int argc, wchar_t** argv) {
       rounds = std::max(1, _wtoi(argv[i + 1]));
     } else if (option == L"--part") {
       part = argv[i + 1];
+    } else if (option == L"--build") {
+      build = argv[i + 1];
     } else {
-      std::fprintf(stderr, "usage: reliability_soak [--seed N] [--rounds N] [--part all|kills|faults]\n");
+      std::fprintf(stderr, "usage: reliability_soak [--seed N] [--rounds N] [--part all|kills|faults] [--build all|stream|ranges]\n");
       return 2;
     }
   }
@@ -346,11 +422,18 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("soak: seed %u (--seed N to change), %d kill rounds, part %ls\n", seed, rounds,
               part.c_str());
   std::fflush(stdout);
-  Soak soak(seed);
-  if (!soak.Start()) return 1;
   bool ok = true;
-  if (part == L"all" || part == L"kills") ok = soak.RunKills(rounds) && ok;
-  if (part == L"all" || part == L"faults") ok = soak.RunFaults() && ok;
+  const std::pair<const char*, const char*> builds[] = {
+      {KELTO_INSTALLER_EXE, ""}, {KELTO_RANGED_INSTALLER_EXE, "ranged_"}};
+  for (const auto& installer : builds) {
+    const bool ranges = *installer.second != 0;
+    if (build != L"all" && build != (ranges ? L"ranges" : L"stream")) continue;
+    std::printf("soak: %s\n", ranges ? "parallel ranges" : "one stream");
+    Soak soak(seed, testing_support::WindowsPathOfBuildFile(installer.first), installer.second);
+    if (!soak.Start()) return 1;
+    if (part == L"all" || part == L"kills") ok = soak.RunKills(rounds) && ok;
+    if (part == L"all" || part == L"faults") ok = soak.RunFaults() && ok;
+  }
   app_test::ClearInstallTraces();
   std::printf("soak: %s\n", ok ? "all checks passed" : "SOME CHECKS FAILED");
   return ok ? 0 : 1;

@@ -14,6 +14,8 @@ set(SETUP_MANIFEST_PUBLIC_KEY "" CACHE STRING
     "The studio's manifest key: base64 of its P-256 public key (DER SubjectPublicKeyInfo, as tools/publish/kelto_publish.py keygen prints it); empty takes manifests unsigned")
 set(SETUP_PARALLEL_RANGES "4" CACHE STRING
     "Connections a large package is fetched over at once (1 to 8; 1: one stream); a manifest's Parallel value may only lower it")
+set(SETUP_RANGE_THRESHOLD_MIB "32" CACHE STRING
+    "Packages of at least this many MiB are fetched in parallel ranges")
 set(SETUP_DNS_SERVERS "127.0.0.1:18653" CACHE STRING
     "DNS fallback resolver's servers, ';'-separated, each an IPv4 address with an optional :port")
 
@@ -24,6 +26,25 @@ set(SETUP_DNS_SERVERS "127.0.0.1:18653" CACHE STRING
 set(KELTO_DEPLOYMENT_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/DeploymentConfig.h.in)
 function(kelto_configure_deployment folder)
   configure_file(${KELTO_DEPLOYMENT_TEMPLATE} ${folder}/DeploymentConfig.h @ONLY)
+endfunction()
+
+# kelto_installer_variant(<name> SETTING value ...): a test build of the installer with other
+# deployment settings. Only the file that reads them (the update module) is compiled again;
+# everything else comes from the installer's own libraries.
+function(kelto_installer_variant name)
+  set(_folder ${CMAKE_CURRENT_BINARY_DIR}/${name}-deployment)
+  while(ARGN)
+    list(POP_FRONT ARGN _setting _value)
+    set(${_setting} "${_value}")
+  endwhile()
+  kelto_configure_deployment(${_folder})
+  add_executable(${name} WIN32 ${CMAKE_SOURCE_DIR}/src/app/main.cpp
+    ${CMAKE_SOURCE_DIR}/src/updater/Updater.cpp ${CMAKE_BINARY_DIR}/src/app/KeltoSetup.rc)
+  target_include_directories(${name} BEFORE PRIVATE ${_folder} ${CMAKE_SOURCE_DIR}/src/app/res)
+  target_compile_options(${name} PRIVATE -municode)
+  target_link_options(${name} PRIVATE -municode -mwindows)
+  target_link_libraries(${name} PRIVATE kelto_app)
+  add_dependencies(${name} KeltoSetup)
 endfunction()
 
 set(_generated "${CMAKE_BINARY_DIR}/generated")

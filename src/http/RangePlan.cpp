@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
 
 namespace range_plan {
 
@@ -55,13 +54,15 @@ uint64_t WrittenBytes(const std::vector<Range>& ranges) {
 }
 
 std::string FormatRecord(const Record& record) {
-  std::ostringstream text;
-  text << kRecordMagic << '\n' << record.size << ' ' << record.tag << '\n';
+  // No streams: the iostream machinery would add more to the program than the rest of the
+  // download engine.
+  std::string text = std::string(kRecordMagic) + "\n" + std::to_string(record.size) + " " +
+                     record.tag + "\n";
   for (const Range& range : record.ranges) {
-    text << range.begin << ' ' << range.next << ' ' << range.end << '\n';
+    text += std::to_string(range.begin) + " " + std::to_string(range.next) + " " +
+            std::to_string(range.end) + "\n";
   }
-  text << "end\n";
-  return text.str();
+  return text + "end\n";
 }
 
 namespace {
@@ -107,10 +108,13 @@ bool ParseRecord(const std::string& text, Record* record) {
   // 2. The ranges: sorted, apart, inside the file, each with its written part inside it.
   uint64_t previousEnd = 0;
   for (size_t n = 2; n + 1 < lines.size(); ++n) {
-    std::istringstream fields(lines[n]);
-    std::string begin, next, end, extra;
-    fields >> begin >> next >> end;
-    if (fields >> extra) return false;
+    const std::string& line = lines[n];
+    const size_t first = line.find(' ');
+    const size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
+    if (second == std::string::npos) return false;
+    const std::string begin = line.substr(0, first);
+    const std::string next = line.substr(first + 1, second - first - 1);
+    const std::string end = line.substr(second + 1);
     Range range;
     if (!ParseNumber(begin, &range.begin) || !ParseNumber(next, &range.next) ||
         !ParseNumber(end, &range.end)) {

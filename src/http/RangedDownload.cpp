@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "http/AnsiText.h"
 #include "http/DownloadRules.h"

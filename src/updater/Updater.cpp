@@ -48,6 +48,7 @@ Updater::Updater(const std::wstring& downloadDir, IGameEventListener* listener, 
     : manifestUrls{deployment::kManifestPrimary, deployment::kManifestFallback},
       manifestKey(deployment::kManifestPublicKey),
       parallelRanges(deployment::kParallelRanges),
+      rangeThreshold(static_cast<uint64_t>(deployment::kRangeThresholdMiB) << 20),
       downloadDir_(downloadDir),
       listener_(listener) {
   // A captive portal's or a proxy's page is a failed fetch: the next address is tried, and
@@ -279,6 +280,7 @@ http_result::Error Updater::StartPackageDownload(const wchar_t* suffix) {
   const std::wstring primary = urls.empty() ? std::wstring() : urls.front();
   downloading_ = true;
   download_.parallelRanges = manifest_.ParallelRanges(parallelRanges);
+  download_.rangeThreshold = rangeThreshold;
   // The ranges' record belongs to these exact bytes.
   download_.rangeTag = WideToAnsi(manifest_.packageVersion + L" " + manifest_.packageDigest + L" " +
                                   manifest_.packageSha256);

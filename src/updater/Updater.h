@@ -97,6 +97,7 @@ class Updater {
   std::string manifestKey;
   // Connections for a large package (the build's setting; the manifest may lower it).
   int parallelRanges = CHttpDownloadFile::kDefaultParallelRanges;
+  uint64_t rangeThreshold = CHttpDownloadFile::kRangeThreshold;
   int manifestUrlCount = kManifestUrlCount;
   int nextUrlIndex = 0;
 
