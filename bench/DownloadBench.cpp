@@ -88,10 +88,12 @@ void OnEngineDone(void* user, int type, int) {
   run->type = type;
 }
 
-Measure Engine(const std::wstring& url, const std::wstring& path, uint64_t size, long bufferSize) {
+Measure Engine(const std::wstring& url, const std::wstring& path, uint64_t size, long bufferSize,
+               int parallel = CHttpDownloadFile::kDefaultParallelRanges) {
   Measure m;
   CHttpDownloadFile download;
   download.receiveBufferSize = bufferSize;
+  download.parallelRanges = parallel;
   EngineRun run;
   const double cpu = CpuSeconds(::GetCurrentProcess());
   const double start = PreciseNow();
@@ -453,6 +455,8 @@ int NginxPart(const std::wstring& openUrl, const std::wstring& throttledUrl,
   std::vector<Contender> open = {
       {"the engine's download from nginx", [&] { return Engine(openUrl, target, size, buffer); }},
       {"curl.exe's download from nginx", [&] { return CurlTool(curlExe, openUrl, target, size); }},
+      {"the engine's download from nginx in one stream",
+       [&] { return Engine(openUrl, target, size, buffer, 1); }},
   };
   // The open rounds first: the first download of a process pays for starting libcurl, the
   // proxy lookup and Wine's first use of what it calls, which would weigh on the one
@@ -471,6 +475,8 @@ int NginxPart(const std::wstring& openUrl, const std::wstring& throttledUrl,
   std::printf("BENCH download_open_curl_exe_throughput %.1f MB/s\n", mb / open[1].best.seconds);
   std::printf("BENCH download_open_ratio %.3f ratio\n",
               open[1].best.seconds / open[0].best.seconds);
+  std::printf("BENCH download_open_one_stream_ratio %.3f ratio\n",
+              open[1].best.seconds / open[2].best.seconds);
   return 0;
 }
 

@@ -29,15 +29,15 @@ class CRangeFile {
   // Opens or creates `path`, bytes kept; null with the system error in `error`.
   static std::shared_ptr<CRangeFile> Open(const std::wstring& path, DWORD* error);
 
-  // Writes all of `data` at `offset`; false with the system error in `error`.
+  // Writes all of `data` at `offset` (the worker's thread only); false with the system error
+  // in `error`.
   bool WriteAt(uint64_t offset, const void* data, uint32_t length, DWORD* error);
-  // Reads up to `length` bytes at `offset`; the count read, -1 on failure.
-  int64_t ReadAt(uint64_t offset, void* buffer, uint32_t length);
   // Cuts the file to `size` bytes (nothing beyond a gap-free start is worth keeping).
   bool CutTo(uint64_t size);
 
  private:
   win::ScopedHandle file_;
+  uint64_t position_ = 0;  // where the file pointer stands; UINT64_MAX: not known
 };
 
 class CRangeCursor {

@@ -362,11 +362,12 @@ void CRangedDownload::OnRangeRefused() {
 }
 
 void CRangedDownload::Progress() {
-  if (!active_ || !owner_.onProgress) return;
+  if (!active_) return;
   const uint32_t now = ::GetTickCount();
   if (now - lastProgressTick_ < kReportIntervalMs) return;
   lastProgressTick_ = now;
   WriteRecord();
+  if (!owner_.onProgress) return;
   owner_.speedSamples.Add(static_cast<uint32_t>(pendingBytes_));
   pendingBytes_ = 0;
   owner_.onProgress(owner_.userData, owner_.expectedSize, range_plan::WrittenBytes(Ranges()),
