@@ -26,6 +26,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <curl/curl.h>
 
 #include <atomic>
@@ -458,12 +460,20 @@ int NginxPart(const std::wstring& openUrl, const std::wstring& throttledUrl,
       {"the engine's download from nginx in one stream",
        [&] { return Engine(openUrl, target, size, buffer, 1); }},
   };
+  PROCESS_MEMORY_COUNTERS before = {};
+  ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &before, sizeof(before));
   // The open rounds first: the first download of a process pays for starting libcurl, the
   // proxy lookup and Wine's first use of what it calls, which would weigh on the one
   // throttled round.
   if (!RunRounds(open, kRounds, target) || !RunRounds(throttled, kThrottledRounds, target)) {
     return 1;
   }
+  PROCESS_MEMORY_COUNTERS after = {};
+  ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &after, sizeof(after));
+  // The most this process ever held above what it held before these downloads: an upper
+  // bound of what the downloads (in ranges, and in one stream) took.
+  std::printf("BENCH download_peak_memory_growth %.1f MiB\n",
+              (static_cast<double>(after.PeakWorkingSetSize) - before.WorkingSetSize) / (1 << 20));
   const double mb = size / 1e6;
   std::printf("BENCH download_throttled_engine_throughput %.1f MB/s\n",
               mb / throttled[0].best.seconds);
