@@ -10,7 +10,7 @@ STAMP="$CURL_PREFIX/.built-8"
 
 PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth fonts-wine fonts-wqy-microhei xdotool imagemagick
+  wine wine64 xvfb xauth fonts-wine fonts-wqy-microhei xdotool imagemagick optipng
   clang libclang-rt-14-dev cmake ninja-build make
   libz-mingw-w64-dev zlib1g-dev libstb-dev googletest python3 dpkg-dev iproute2 util-linux
   openssl osslsigncode nginx-light

@@ -18,9 +18,9 @@ int CMainDlg::InstallTicks() const {
 
 void CMainDlg::UpdateProgressBar(bool animate) {
   if (!progress_) return;
-  // 1. The bar's width, 2. the filled part, 3. the shine, 4. the image string.
-  const RECT& pos = progress_->GetPos();
-  const int width = pos.right - pos.left;
+  // 1. The bar's width, 2. the filled part, 3. the shine, 4. the image string. Image strings
+  // count at 96 dpi whatever the display: the bar's width too.
+  const int width = progress_->DisplayScale().Unscale(progress_->GetWidth());
   const int filled = FilledWidth(width, paths_.packageBeside, InstallTicks(), completedBytes_,
                                  totalBytes_);
   shineOffset_ = NextShineOffset(shineOffset_, width, animate);

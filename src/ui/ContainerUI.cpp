@@ -151,7 +151,9 @@ void CContainerUI::DoEvent(TControlEvent& event) {
 
 // --- Placement ----------------------------------------------------------------------------
 
-RECT CContainerUI::InnerRect() const { return ToRECT(ShrinkRect(ToTRect(item_), ToTRect(inset_))); }
+RECT CContainerUI::InnerRect() const {
+  return ToRECT(ShrinkRect(ToTRect(item_), DisplayScale().Scale(ToTRect(inset_))));
+}
 
 void CContainerUI::SetPos(RECT rect) {
   CControlUI::SetPos(rect);
@@ -170,15 +172,20 @@ void CContainerUI::SetPos(RECT rect) {
 void CContainerUI::SetFloatPos(int index) {
   CControlUI* item = GetItemAt(index);
   if (!item || !item->IsVisible() || !item->IsFloat()) return;
+  // Offset and size each scaled on their own, so that the control's own SetPos finds them
+  // again exactly; the size a relative control last saw is kept at 96 dpi as well.
+  const TDisplayScale& scale = DisplayScale();
   TRelativePos relative = item->GetRelativePos();
-  const TRect placed = PlaceFloating(ToTRect(item_), ToTSize(item->GetFixedXY()),
-                                     TSize{item->GetFixedWidth(), item->GetFixedHeight()},
-                                     relative);
-  if (relative.relative) item->SetRelativeParentSize(ToSIZE(relative.parentSize));
+  relative.parentSize = scale.Scale(relative.parentSize);
+  const TSize fixedSize{item->GetFixedWidth(), item->GetFixedHeight()};
+  const TRect placed = PlaceFloating(ToTRect(item_), scale.Scale(ToTSize(item->GetFixedXY())),
+                                     scale.Scale(fixedSize), relative);
+  if (relative.relative) item->SetRelativeParentSize(ToSIZE(scale.Unscale(relative.parentSize)));
   item->SetPos(ToRECT(placed));
 }
 
 void CContainerUI::LayoutFlow(FlowAxis axis) {
+  const TDisplayScale& scale = DisplayScale();
   std::vector<TFlowChild> flow;
   std::vector<CControlUI*> flowing;
   for (size_t i = 0; i < items_.size(); ++i) {
@@ -189,17 +196,18 @@ void CContainerUI::LayoutFlow(FlowAxis axis) {
       continue;
     }
     TFlowChild child;
-    child.padding = ToTRect(item->GetPadding());
-    child.fixedSize = TSize{item->GetFixedWidth(), item->GetFixedHeight()};
-    child.minSize = TSize{item->GetMinWidth(), item->GetMinHeight()};
-    child.maxSize = TSize{item->GetMaxWidth(), item->GetMaxHeight()};
+    child.padding = scale.Scale(ToTRect(item->GetPadding()));
+    child.fixedSize = scale.Scale(TSize{item->GetFixedWidth(), item->GetFixedHeight()});
+    child.minSize = scale.Scale(TSize{item->GetMinWidth(), item->GetMinHeight()});
+    child.maxSize = scale.Scale(TSize{item->GetMaxWidth(), item->GetMaxHeight()});
     child.estimate = [item](TSize available) {
       return ToTSize(item->EstimateSize(ToSIZE(available)));
     };
     flow.push_back(std::move(child));
     flowing.push_back(item);
   }
-  const TFlowResult placed = ComputeFlow(axis, ToTRect(InnerRect()), childPadding_, 0, flow);
+  const TFlowResult placed =
+      ComputeFlow(axis, ToTRect(InnerRect()), scale.Scale(childPadding_), 0, flow);
   for (size_t i = 0; i < flowing.size(); ++i) flowing[i]->SetPos(ToRECT(placed.rects[i]));
 }
 

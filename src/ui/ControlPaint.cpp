@@ -32,7 +32,8 @@ void CControlUI::DoPaint(HDC dc, const RECT& paint) {
   if (!::IntersectRect(&paintRect_, &paint, &item_)) return;
   // Steps 2 and 3: a rounded border clips everything drawn inside it.
   if (borderRound_.cx >= 1 || borderRound_.cy >= 1) {
-    CRenderClip clip(dc, item_, borderRound_.cx, borderRound_.cy);
+    const TSize round = DisplayScale().Scale(ToTSize(borderRound_));
+    CRenderClip clip(dc, item_, round.cx, round.cy);
     PaintBkColor(dc);
     PaintBkImage(dc);
     PaintStatusImage(dc);
@@ -76,18 +77,22 @@ void CControlUI::PaintBorder(HDC dc) {
   if (borderColor_ == 0 && focusBorderColor_ == 0) return;
   const uint32_t color = GetAdjustColor(borderColor_);
   const uint32_t focusColor = GetAdjustColor(focusBorderColor_);
+  const TDisplayScale& scale = DisplayScale();
+  const int borderSize = scale.Scale(borderSize_);
+  const TSize round = scale.Scale(ToTSize(borderRound_));
+  const TRect sides = scale.Scale(ToTRect(borderSizes_));
   // Step 2: a rounded outline.
-  if (borderSize_ > 0 && (borderRound_.cx > 0 || borderRound_.cy > 0)) {
+  if (borderSize > 0 && (borderRound_.cx > 0 || borderRound_.cy > 0)) {
     const bool focusLook = IsFocused() && focusBorderColor_ != 0;
     if (focusLook || borderColor_ != 0) {
-      CSkinPainter::DrawRoundRect(dc, item_, borderSize_, borderRound_.cx, borderRound_.cy,
+      CSkinPainter::DrawRoundRect(dc, item_, borderSize, round.cx, round.cy,
                                   focusLook ? focusColor : color);
     }
     return;
   }
   // Step 3: the focus outline.
-  if (IsFocused() && focusBorderColor_ != 0 && borderSize_ > 0) {
-    CSkinPainter::DrawRect(dc, item_, borderSize_, focusColor);
+  if (IsFocused() && focusBorderColor_ != 0 && borderSize > 0) {
+    CSkinPainter::DrawRect(dc, item_, borderSize, focusColor);
     return;
   }
   // Only a focus colour is set and the control has no focus: a colour of 0 means "none",
@@ -96,26 +101,26 @@ void CControlUI::PaintBorder(HDC dc) {
   // Step 4: one outline all round.
   if (borderSizes_.left < 1 && borderSizes_.top < 1 && borderSizes_.right < 1 &&
       borderSizes_.bottom < 1) {
-    if (borderSize_ > 0) CSkinPainter::DrawRect(dc, item_, borderSize_, color);
+    if (borderSize > 0) CSkinPainter::DrawRect(dc, item_, borderSize, color);
     return;
   }
   // Step 5: single sides. A pen of width w is centred on its line, so each line is moved
   // inward far enough to lie wholly within the item (whose right and bottom are exclusive).
   const RECT& r = item_;
   const int style = borderStyle_;
-  if (const int w = borderSizes_.left; w > 0) {
+  if (const int w = sides.left; w > 0) {
     const int x = r.left + w / 2;
     CSkinPainter::DrawLine(dc, RECT{x, r.top, x, r.bottom}, w, color, style);
   }
-  if (const int w = borderSizes_.top; w > 0) {
+  if (const int w = sides.top; w > 0) {
     const int y = r.top + w / 2;
     CSkinPainter::DrawLine(dc, RECT{r.left, y, r.right, y}, w, color, style);
   }
-  if (const int w = borderSizes_.right; w > 0) {
+  if (const int w = sides.right; w > 0) {
     const int x = r.right - (w + 1) / 2;
     CSkinPainter::DrawLine(dc, RECT{x, r.top, x, r.bottom}, w, color, style);
   }
-  if (const int w = borderSizes_.bottom; w > 0) {
+  if (const int w = sides.bottom; w > 0) {
     const int y = r.bottom - (w + 1) / 2;
     CSkinPainter::DrawLine(dc, RECT{r.left, y, r.right, y}, w, color, style);
   }

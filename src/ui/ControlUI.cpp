@@ -65,12 +65,12 @@ void CControlUI::SetPos(RECT rect) {
     OnSize.Run(*this);
     insidePosChange_ = false;
   }
-  // Step 5: a floating control remembers where it now is.
+  // Step 5: a floating control remembers where it now is (at 96 dpi, as it was given).
   if (float_ && parent_) {
     TSize xy = ToTSize(fixedXY_), size = ToTSize(fixedSize_);
     FloatingFixedFromItem(ToTRect(parent_->GetPos()), ToTRect(item_), xy, size);
-    fixedXY_ = ToSIZE(xy);
-    fixedSize_ = ToSIZE(size);
+    fixedXY_ = ToSIZE(DisplayScale().Unscale(xy));
+    fixedSize_ = ToSIZE(DisplayScale().Unscale(size));
   }
   // Step 6: repaint the old and the new place, as far as the ancestors show them.
   updateNeeded_ = false;
@@ -277,7 +277,12 @@ bool CControlUI::PassMouseEventOn(TControlEvent& event) {
   return true;
 }
 
-SIZE CControlUI::EstimateSize(SIZE) { return fixedSize_; }
+SIZE CControlUI::EstimateSize(SIZE) { return ToSIZE(DisplayScale().Scale(ToTSize(fixedSize_))); }
+
+const TDisplayScale& CControlUI::DisplayScale() const {
+  static const TDisplayScale kUnscaled;
+  return manager_ ? manager_->GetDisplayScale() : kUnscaled;
+}
 
 void CControlUI::NeedUpdate() {
   if (!IsVisible()) return;

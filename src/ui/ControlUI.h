@@ -6,7 +6,9 @@
 // Contract: user-interface thread only. A control is owned by its container (the root by
 // the paint manager) and holds plain pointers to its manager and parent; destroying it runs
 // its destroy hooks and lets the manager forget every reference to it. Failures come back
-// as false or null; nothing throws. Colours are alpha-red-green-blue.
+// as false or null; nothing throws. Colours are alpha-red-green-blue. Lengths (position,
+// sizes, paddings, borders) are kept as set, at 96 dpi; the item rectangle and everything
+// painted are in the window's pixels, at its display scale (DisplayScale.h).
 #pragma once
 
 #include <windows.h>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "ui/ControlEvents.h"
+#include "ui/DisplayScale.h"
 #include "ui/EventHooks.h"
 #include "ui/LayoutMath.h"
 
@@ -134,6 +137,8 @@ class CControlUI {
   std::wstring GetBkImage() const { return bkImage_; }
   uint32_t GetBkColor() const { return bkColor_; }
   std::wstring GetVirtualWnd() const;
+  // The scale of the window the control is in; 100 % without one.
+  const TDisplayScale& DisplayScale() const;
 
   CEventHooks<CControlUI&> OnInit, OnDestroy, OnSize;
   CEventHooks<TControlEvent&> OnEvent;

@@ -42,7 +42,8 @@ CEditWnd* CEditWnd::Open(CEditUI* owner) {
 }
 
 RECT CEditWnd::CalcPos() const {
-  RECT pos = ToRECT(ShrinkRect(ToTRect(owner_->GetPos()), ToTRect(owner_->GetTextPadding())));
+  const TRect padding = owner_->DisplayScale().Scale(ToTRect(owner_->GetTextPadding()));
+  RECT pos = ToRECT(ShrinkRect(ToTRect(owner_->GetPos()), padding));
   const TFontRecord* font = owner_->GetManager()->GetFontInfo(owner_->GetFont());
   const int height = font ? static_cast<int>(font->metrics.tmHeight) : 0;
   if (height > 0 && height < pos.bottom - pos.top) {

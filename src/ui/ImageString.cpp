@@ -23,19 +23,20 @@ TRect PlaceInItem(const TRect& offsets, int originX, int originY, const TRect& i
 }  // namespace
 
 void CImageString::Parse(const wchar_t* image, const wchar_t* modifier, const TRect& item,
-                         const DrawCallback& draw) {
+                         const DrawCallback& draw, const TDisplayScale& scale) {
   TImageDrawState state;
   state.name = image ? image : L"";
   state.dest = item;
   int imagesStarted = 0;
-  ParseOne(image, item, state, imagesStarted, draw);
+  const TContext context{item, scale, draw};
+  ParseOne(image, context, state, imagesStarted);
   imagesStarted = 0;
-  ParseOne(modifier, item, state, imagesStarted, draw);
+  ParseOne(modifier, context, state, imagesStarted);
   draw(state);
 }
 
-void CImageString::ParseOne(const wchar_t* text, const TRect& item, TImageDrawState& state,
-                            int& imagesStarted, const DrawCallback& draw) {
+void CImageString::ParseOne(const wchar_t* text, const TContext& context,
+                            TImageDrawState& state, int& imagesStarted) {
   if (!text) return;
   const wchar_t* p = text;
   std::wstring key, value;
@@ -55,17 +56,18 @@ void CImageString::ParseOne(const wchar_t* text, const TRect& item, TImageDrawSt
     if (*p != L'\'') return;
     value.assign(valueStart, p);
     ++p;
-    if (!value.empty()) Apply(key, value, item, state, imagesStarted, draw);
+    if (!value.empty()) Apply(key, value, context, state, imagesStarted);
     // Items are separated by a space; anything else ends the string.
     if (*p != L' ') return;
     ++p;
   }
 }
 
-void CImageString::Apply(const std::wstring& key, const std::wstring& value, const TRect& item,
-                         TImageDrawState& state, int& imagesStarted,
-                         const DrawCallback& draw) {
+void CImageString::Apply(const std::wstring& key, const std::wstring& value,
+                         const TContext& context, TImageDrawState& state, int& imagesStarted) {
   const wchar_t* v = value.c_str();
+  const TRect& item = context.item;
+  const DrawCallback& draw = context.draw;
   if (key == L"file" || key == L"res") {
     if (imagesStarted > 0) draw(state);
     state.name = value;
@@ -75,9 +77,9 @@ void CImageString::Apply(const std::wstring& key, const std::wstring& value, con
     state.resourceType = value;
     ++imagesStarted;
   } else if (key == L"dest") {
-    state.dest = PlaceInItem(ParseRect(v), item.left, item.top, item);
+    state.dest = PlaceInItem(context.scale.Scale(ParseRect(v)), item.left, item.top, item);
   } else if (key == L"rdest") {
-    state.dest = PlaceInItem(ParseRect(v), item.right, item.bottom, item);
+    state.dest = PlaceInItem(context.scale.Scale(ParseRect(v)), item.right, item.bottom, item);
   } else if (key == L"source") {
     state.source = ParseRect(v);
   } else if (key == L"corner") {
@@ -103,7 +105,7 @@ void CImageString::Apply(const std::wstring& key, const std::wstring& value, con
   } else if (key == L"alignleft") {
     state.alignLeft = ParseBool(v);
   } else if (key == L"roundcorner") {
-    state.roundCorner = ParseSize(v);
+    state.roundCorner = context.scale.Scale(ParseSize(v));
   }
   // "gray", "angle" and unknown keys are read and ignored.
 }

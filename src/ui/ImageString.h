@@ -6,13 +6,16 @@
 // callback one TImageDrawState per image to draw, in order; the state carries over from one
 // image to the next (a "dest" given for the first image still holds for the second). An
 // item that cannot be read ends the parsing of its string, but what was gathered so far is
-// still drawn. Parsing never reads past a terminator and never fails.
+// still drawn. Parsing never reads past a terminator and never fails. Lengths are written
+// for 96 dpi: the destination and the rounded corners are drawn at the window's scale, while
+// "source", "corner" and "centerrect" stay in pixels of the image's 1x file.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "ui/DisplayScale.h"
 #include "ui/SkinGeometry.h"
 
 namespace SkinUI {
@@ -20,10 +23,10 @@ namespace SkinUI {
 struct TImageDrawState {
   std::wstring name;          // image name; empty draws nothing
   std::wstring resourceType;  // empty: a file
-  TRect dest;                 // in the target's coordinates
-  TRect source;               // all zero: the whole image
-  TRect corner;               // fixed border widths of the nine-slice
-  TRect centerRect;           // all zero: no centre-preserving mode
+  TRect dest;                 // in the target's coordinates (its pixels)
+  TRect source;               // in the 1x image; all zero: the whole image
+  TRect corner;               // fixed border widths of the nine-slice, 1x
+  TRect centerRect;           // 1x; all zero: no centre-preserving mode
   uint32_t mask = 0;
   uint8_t fade = 255;
   bool hole = false;
@@ -33,22 +36,28 @@ struct TImageDrawState {
   bool center = false;
   bool alignTop = false;
   bool alignLeft = false;
-  TSize roundCorner;
+  TSize roundCorner;          // in the target's pixels
 };
 
 class CImageString {
  public:
   using DrawCallback = std::function<void(const TImageDrawState&)>;
 
-  // Parses `image` then `modifier` (either may be null) for a control occupying `item`.
+  // Parses `image` then `modifier` (either may be null) for a control occupying `item` in a
+  // window drawn at `scale`.
   static void Parse(const wchar_t* image, const wchar_t* modifier, const TRect& item,
-                    const DrawCallback& draw);
+                    const DrawCallback& draw, const TDisplayScale& scale = TDisplayScale());
 
  private:
-  static void ParseOne(const wchar_t* text, const TRect& item, TImageDrawState& state,
-                       int& imagesStarted, const DrawCallback& draw);
-  static void Apply(const std::wstring& key, const std::wstring& value, const TRect& item,
-                    TImageDrawState& state, int& imagesStarted, const DrawCallback& draw);
+  struct TContext {
+    const TRect& item;
+    const TDisplayScale& scale;
+    const DrawCallback& draw;
+  };
+  static void ParseOne(const wchar_t* text, const TContext& context, TImageDrawState& state,
+                       int& imagesStarted);
+  static void Apply(const std::wstring& key, const std::wstring& value, const TContext& context,
+                    TImageDrawState& state, int& imagesStarted);
 };
 
 }  // namespace SkinUI

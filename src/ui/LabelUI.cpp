@@ -66,9 +66,10 @@ void CLabelUI::SetText(const wchar_t* text) {
 }
 
 SIZE CLabelUI::EstimateWithFont(int extra) const {
-  if (fixedSize_.cy != 0 || !manager_) return fixedSize_;
+  const TSize fixed = DisplayScale().Scale(ToTSize(fixedSize_));
+  if (fixed.cy != 0 || !manager_) return ToSIZE(fixed);
   const TFontRecord* font = manager_->GetFontInfo(font_);
-  return SIZE{fixedSize_.cx, (font ? font->metrics.tmHeight : 0) + extra};
+  return SIZE{fixed.cx, (font ? font->metrics.tmHeight : 0) + DisplayScale().Scale(extra)};
 }
 
 SIZE CLabelUI::EstimateSize(SIZE) { return EstimateWithFont(4); }
@@ -105,7 +106,9 @@ void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
   }
 }
 
-RECT CLabelUI::TextRect() const { return ToRECT(ShrinkRect(ToTRect(item_), ToTRect(textPadding_))); }
+RECT CLabelUI::TextRect() const {
+  return ToRECT(ShrinkRect(ToTRect(item_), DisplayScale().Scale(ToTRect(textPadding_))));
+}
 
 uint32_t CLabelUI::TextColorOrDefault() const {
   return textColor_ != 0 ? textColor_ : manager_ ? manager_->GetDefaultFontColor() : 0xFF000000;

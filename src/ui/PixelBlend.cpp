@@ -1,6 +1,7 @@
 #include "ui/PixelBlend.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace SkinUI {
 
@@ -12,7 +13,63 @@ inline uint32_t MulDiv255(uint32_t x, uint32_t a) {
   return (t + (t >> 8)) >> 8;
 }
 
+// How the pixels along one axis of a destination D pixels long cover a source S pixels long.
+// Measured in a unit of 1/D source pixel, destination pixel i spans [i*S, (i+1)*S) and source
+// pixel j spans [j*D, (j+1)*D): the weights of one destination pixel add up to S.
+struct TCoverage {
+  std::vector<int> first;        // per destination pixel: its first source pixel
+  std::vector<size_t> begin;     // per destination pixel, and one more: into `weights`
+  std::vector<int64_t> weights;  // per covered source pixel: the length it contributes
+};
+
+TCoverage AxisCoverage(int64_t sourceLength, int64_t destLength) {
+  TCoverage c;
+  c.first.reserve(destLength);
+  c.begin.reserve(destLength + 1);
+  for (int64_t i = 0; i < destLength; ++i) {
+    const int64_t from = i * sourceLength, to = from + sourceLength;
+    const int64_t j0 = from / destLength, j1 = (to - 1) / destLength;
+    c.first.push_back(static_cast<int>(j0));
+    c.begin.push_back(c.weights.size());
+    for (int64_t j = j0; j <= j1; ++j) {
+      c.weights.push_back(std::min(to, (j + 1) * destLength) - std::max(from, j * destLength));
+    }
+  }
+  c.begin.push_back(c.weights.size());
+  return c;
+}
+
 }  // namespace
+
+void CPixelBlend::Resample(const TConstPixelView& from, const TRect& source,
+                           const TPixelView& to) {
+  if (!from.pixels || !to.pixels || to.width <= 0 || to.height <= 0) return;
+  const TRect src = Intersection(source, TRect{0, 0, from.width, from.height});
+  if (src.IsEmpty()) return;
+  const TCoverage across = AxisCoverage(src.Width(), to.width);
+  const TCoverage down = AxisCoverage(src.Height(), to.height);
+  const int64_t total = src.Width() * src.Height();
+  for (int y = 0; y < to.height; ++y) {
+    uint32_t* out = to.pixels + int64_t{y} * to.stride;
+    for (int x = 0; x < to.width; ++x) {
+      int64_t sum[4] = {};
+      for (size_t l = down.begin[y]; l < down.begin[y + 1]; ++l) {
+        const int64_t sy = src.top + down.first[y] + static_cast<int64_t>(l - down.begin[y]);
+        const uint32_t* row = from.pixels + sy * from.stride + src.left + across.first[x];
+        for (size_t k = across.begin[x]; k < across.begin[x + 1]; ++k) {
+          const int64_t w = down.weights[l] * across.weights[k];
+          const uint32_t p = row[k - across.begin[x]];
+          for (int c = 0; c < 4; ++c) sum[c] += w * ((p >> (8 * c)) & 0xFF);
+        }
+      }
+      uint32_t pixel = 0;
+      for (int c = 0; c < 4; ++c) {
+        pixel |= static_cast<uint32_t>((sum[c] + total / 2) / total) << (8 * c);
+      }
+      out[x] = pixel;
+    }
+  }
+}
 
 uint32_t CPixelBlend::Premultiply(uint32_t color) {
   const uint32_t a = color >> 24;

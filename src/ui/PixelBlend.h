@@ -35,6 +35,12 @@ class CPixelBlend {
   static void Blend(const TPixelView& to, const TRect& dest, const TRect& clip,
                     const TConstPixelView& from, const TRect& source, uint8_t constantAlpha);
 
+  // `source` (a rectangle of `from`, cut to it) drawn anew at the whole size of `to`: each
+  // pixel of `to` is the average of the source area it covers, each source pixel weighted by
+  // how much of it lies there. Sharper than bilinear sampling when shrinking, and a pixel
+  // never takes anything from outside `source` (such as the next state of a button strip).
+  static void Resample(const TConstPixelView& from, const TRect& source, const TPixelView& to);
+
   // A colour 0xAARRGGBB as a premultiplied pixel.
   static uint32_t Premultiply(uint32_t color);
 

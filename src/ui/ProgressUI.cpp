@@ -74,9 +74,10 @@ void CProgressUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
 
 void CProgressUI::PaintStatusImage(HDC dc) {
   if (foreImage_.empty()) return;
-  // Steps 1 and 2: the filled part; step 3: the fore image over it.
-  const TRect fill = ProgressFillRect(min_, max_, value_, TSize{GetWidth(), GetHeight()},
-                                      horizontal_);
+  // Steps 1 and 2: the filled part, at 96 dpi as image strings are; step 3: the fore image
+  // over it.
+  const TSize size = DisplayScale().Unscale(TSize{GetWidth(), GetHeight()});
+  const TRect fill = ProgressFillRect(min_, max_, value_, size, horizontal_);
   modifier_ = ProgressForeModifier(fill, stretchForeImage_, roundCorner_);
   DrawImage(dc, foreImage_, modifier_.c_str());
 }

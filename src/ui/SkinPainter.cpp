@@ -125,9 +125,10 @@ bool CSkinPainter::DrawImageString(HDC dc, CSkinResourceCache* resources, const 
                                    const RECT& paint, const wchar_t* image,
                                    const wchar_t* modifier) {
   if (!dc || !resources) return false;
-  CImageString::Parse(image, modifier, ToTRect(item), [&](const TImageDrawState& state) {
-    DrawOneImage(dc, *resources, state, paint);
-  });
+  CImageString::Parse(
+      image, modifier, ToTRect(item),
+      [&](const TImageDrawState& state) { DrawOneImage(dc, *resources, state, paint); },
+      resources->GetScale());
   return true;
 }
 
@@ -140,17 +141,26 @@ void CSkinPainter::DrawOneImage(HDC dc, CSkinResourceCache& resources,
       state.mask);
   if (!image) return;
   // Steps 2 and 3: the source within the image; nothing outside the paint rectangle.
-  const TRect source = CImageLayout::NormalizeSource(state.source, image->width, image->height);
+  const TSize size = CSkinResourceCache::LogicalSize(*image);
+  const TRect source = CImageLayout::NormalizeSource(state.source, size.cx, size.cy);
   const TRect clip = ToTRect(paint);
   if (!Intersects(state.dest, clip)) return;
+  // From here on in pixels of the window: the source, its corners and its centre as drawn.
+  const TScaledSource scaled = resources.ScaledSource(state.name.c_str(), *image, source);
+  if (!scaled.image) return;
+  const TDisplayScale& scale = resources.GetScale();
+  TImageDrawState drawn = state;
+  drawn.corner = scale.Scale(state.corner);
+  drawn.centerRect = scale.Scale(state.centerRect);
   // Step 4: fitting.
-  const TRect dest = CImageLayout::FitDestination(state.dest, source, state.stretch, state.center);
+  const TRect dest =
+      CImageLayout::FitDestination(state.dest, scaled.source, state.stretch, state.center);
   // Steps 5 and 6.
   if (state.roundCorner.cx > 0 && state.roundCorner.cy > 0 &&
       dest.Width() * dest.Height() <= kMaxRoundedPixels) {
-    DrawRounded(dc, *image, state, dest, source);
+    DrawRounded(dc, *scaled.image, drawn, dest, scaled.source);
   } else {
-    DrawFitted(dc, *image, state, dest, clip, source);
+    DrawFitted(dc, *scaled.image, drawn, dest, clip, scaled.source);
   }
 }
 

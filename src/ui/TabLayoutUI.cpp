@@ -79,13 +79,15 @@ void CTabLayoutUI::SetPos(RECT rect) {
       continue;
     }
     if (i != curSel_) continue;
-    const RECT padding = item->GetPadding();
-    const TRect area = ShrinkRect(ToTRect(inner), ToTRect(padding));
+    const TDisplayScale& scale = DisplayScale();
+    const TRect padding = scale.Scale(ToTRect(item->GetPadding()));
+    const TRect area = ShrinkRect(ToTRect(inner), padding);
     const SIZE estimated = item->EstimateSize(
         SIZE{ClampCoordinate(area.Width()), ClampCoordinate(area.Height())});
-    const TRect placed = PlaceTabPage(ToTRect(inner), ToTRect(padding), ToTSize(estimated),
-                                      TSize{item->GetMinWidth(), item->GetMinHeight()},
-                                      TSize{item->GetMaxWidth(), item->GetMaxHeight()});
+    const TRect placed =
+        PlaceTabPage(ToTRect(inner), padding, ToTSize(estimated),
+                     scale.Scale(TSize{item->GetMinWidth(), item->GetMinHeight()}),
+                     scale.Scale(TSize{item->GetMaxWidth(), item->GetMaxHeight()}));
     item->SetPos(ToRECT(placed));
   }
 }

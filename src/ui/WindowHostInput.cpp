@@ -128,7 +128,7 @@ bool CWindowHostUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
       if (!info) break;
-      const SIZE minimum = GetMinInfo(), maximum = GetMaxInfo();
+      const SIZE minimum = Scaled(GetMinInfo()), maximum = Scaled(GetMaxInfo());
       if (minimum.cx > 0) info->ptMinTrackSize.x = minimum.cx;
       if (minimum.cy > 0) info->ptMinTrackSize.y = minimum.cy;
       if (maximum.cx > 0) info->ptMaxTrackSize.x = maximum.cx;
@@ -341,7 +341,8 @@ void CWindowHostUI::ShowTooltip(CControlUI* control) {
   tooltipText_ = control->GetToolTip();
   toolInfo_.lpszText = const_cast<wchar_t*>(tooltipText_.c_str());
   toolInfo_.rect = control->GetPos();
-  ::SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0, control->GetToolTipWidth());
+  ::SendMessageW(tooltip_.get(), TTM_SETMAXTIPWIDTH, 0,
+                 GetDisplayScale().Scale(control->GetToolTipWidth()));
   ::SendMessageW(tooltip_.get(), TTM_SETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&toolInfo_));
   // Just below the mouse, where a tooltip is expected.
   POINT at = {lastMouse_.x, lastMouse_.y + ::GetSystemMetrics(SM_CYCURSOR) / 2 + 4};

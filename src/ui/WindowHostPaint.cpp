@@ -161,10 +161,11 @@ void CWindowHostUI::PaintLayered() {
   RECT client;
   ::GetClientRect(paintWindow_, &client);
   RECT content = client;
-  const RECT border = GetShadowBorder();
+  // The image string counts at 96 dpi; the content's margins are in the window's pixels.
+  const RECT border = GetShadowBorder(), margins = Scaled(border);
   if (IsShadowWanted()) {
-    content = RECT{client.left + border.left, client.top + border.top,
-                   client.right - border.right, client.bottom - border.bottom};
+    content = RECT{client.left + margins.left, client.top + margins.top,
+                   client.right - margins.right, client.bottom - margins.bottom};
   }
   LayoutIfNeeded(content);
   if (!::IsWindow(paintWindow_) || !root_) return;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ui/SkinResourceCache.h"
+#include "ui/WinGeometry.h"
 
 namespace SkinUI {
 
@@ -70,6 +71,13 @@ class CWindowHostResources {
     return resources_.RemoveDefaultAttributeList(className);
   }
   void RemoveAllDefaultAttributeLists() { resources_.RemoveAllDefaultAttributeLists(); }
+
+  // The window's display scale, which fonts, images and every length of the skin follow.
+  const TDisplayScale& GetDisplayScale() const { return resources_.GetScale(); }
+  // A length, size or set of margins of the skin (96 dpi) in the window's pixels.
+  int Scaled(int value) const { return GetDisplayScale().Scale(value); }
+  SIZE Scaled(SIZE size) const { return ToSIZE(GetDisplayScale().Scale(ToTSize(size))); }
+  RECT Scaled(const RECT& rect) const { return ToRECT(GetDisplayScale().Scale(ToTRect(rect))); }
 
   CSkinResourceCache& GetResourceCache() { return resources_; }
   // Fonts and default attribute lists not found here are looked up in `parent`.

@@ -24,6 +24,25 @@ SetLayeredWindowAttributesFunction PlatformSetLayeredWindowAttributes() {
   return function;
 }
 
+// The dots per inch of the display `window` is on: the window's own where the system keeps
+// one per window (GetDpiForWindow, Windows 10 1607 on), else the screen's.
+int WindowDpi(HWND window) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  static const GetDpiForWindowFunction getDpiForWindow = [] {
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
+                        ::GetProcAddress(user32, "GetDpiForWindow")))
+                  : nullptr;
+  }();
+  if (getDpiForWindow && window) {
+    if (const UINT dpi = getDpiForWindow(window)) return static_cast<int>(dpi);
+  }
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 0;
+  if (screen) ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kBaseDpi;
+}
+
 template <typename T>
 bool AddUnique(std::vector<T*>& list, T* item) {
   if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
@@ -67,7 +86,29 @@ void CWindowHostUI::Init(HWND window) {
   paintWindow_ = window;
   paintDC_ = window ? ::GetDC(window) : nullptr;
   resources_.SetPaintDC(paintDC_);
+  if (window) {
+    // A message box opens at its owner's scale, which may have changed since the start.
+    int dpi = 0;
+    const HWND owner = ::GetWindow(window, GW_OWNER);
+    for (CWindowHostUI* host : Hosts()) {
+      if (owner && host->paintWindow_ == owner) dpi = host->GetDisplayScale().dpi();
+    }
+    resources_.SetScale(TDisplayScale(dpi ? dpi : WindowDpi(window)));
+  }
   AddUnique(Hosts(), this);
+}
+
+void CWindowHostUI::SetDpi(int dpi) {
+  const TDisplayScale scale(dpi);
+  if (scale == GetDisplayScale()) return;
+  // The native edit box holds the font about to be replaced: it closes now and opens again,
+  // with the new font and in its new place, once the tree is laid out.
+  if (focus_) SetFocusNeeded(focus_);
+  resources_.SetScale(scale);
+  HideTooltip();
+  if (root_) root_->NeedUpdate();
+  updateNeeded_ = true;
+  if (paintWindow_) ::InvalidateRect(paintWindow_, nullptr, FALSE);
 }
 
 void CWindowHostUI::DetachWindow() {
@@ -98,7 +139,7 @@ void CWindowHostUI::SetInitSize(int cx, int cy) {
   if (initSize_.cx != 0 || initSize_.cy != 0) return;
   initSize_ = SIZE{cx, cy};
   if (!root_ && paintWindow_) {
-    ::SetWindowPos(paintWindow_, nullptr, 0, 0, cx, cy,
+    ::SetWindowPos(paintWindow_, nullptr, 0, 0, Scaled(cx), Scaled(cy),
                    SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
   }
 }

@@ -38,8 +38,12 @@ class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
   CWindowHostUI(const CWindowHostUI&) = delete;
   CWindowHostUI& operator=(const CWindowHostUI&) = delete;
 
-  // Takes the window and its device context; the manager joins message pre-translation.
+  // Takes the window and its device context; the manager joins message pre-translation. The
+  // window is drawn at its display's scale, or at its owner's when the owner has a manager.
   void Init(HWND window);
+  // The window moved to a display of `dpi`: fonts and images follow, and the tree is laid
+  // out anew at the next paint with everything else it holds (texts, states, the focus).
+  void SetDpi(int dpi);
   // The window is being destroyed: deletes the control tree and the controls awaiting
   // deletion, stops the timers, gives the device context back and leaves pre-translation.
   // Resources (images, fonts, settings) stay until the manager is destroyed.

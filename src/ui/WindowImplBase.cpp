@@ -57,6 +57,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
   // 8. The shadow belongs to the window once attached.
   if (paintManager_.IsShadowWanted() && !paintManager_.IsSelfShadow()) {
     auto* shadow = new CWndShadow;
+    shadow->SetSize(paintManager_.Scaled(kShadowWidth));
     if (shadow->Create(window_)) {
       shadow_ = shadow;
     } else {
@@ -107,6 +108,7 @@ void WindowImplBase::OnFinalMessage(HWND) {
 // --- Messages -----------------------------------------------------------------------------
 
 LRESULT WindowImplBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DPICHANGED) return OnDpiChanged(wParam, lParam);
   bool handled = true;
   LRESULT result = Dispatch(message, wParam, lParam, handled);
   if (handled) return result;

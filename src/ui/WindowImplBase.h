@@ -4,7 +4,9 @@
 // creates the window shadow. It hides the native caption and frame and implements caption
 // dragging, resizing borders, rounded corners, size limits, the system buttons ("btn_close",
 // "btn_min", "btn_max", "btn_restore") and, in loops that pre-translate through the paint
-// manager (ShowModal), Escape closing the window with 1.
+// manager (ShowModal), Escape closing the window with 1. All of it follows the window's
+// display scale; a move to a display of another scale (WM_DPICHANGED) rescales the window in
+// place, keeping its tree and whatever the dialog put in it.
 //
 // Contract: user-interface thread. The dialog owns its paint manager (and through it the
 // tree); the shadow belongs to the window and deletes itself with it. Derived dialogs name
@@ -105,6 +107,10 @@ class WindowImplBase : public CWindowWnd,
   CWndShadow* shadow_ = nullptr;
 
  private:
+  // The shadow's width on each side at 100 %.
+  static constexpr int kShadowWidth = 14;
+
+  LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
   // Makes the skin archive of GetResourceType available; false when it cannot be had.
   bool PrepareSkinSource();
   // The layout of GetSkinFile, built into the paint manager; null when it fails.

@@ -8,6 +8,7 @@
 #include "ui/FrameGeometry.h"
 #include "ui/WinGeometry.h"
 #include "ui/WindowImplBase.h"
+#include "ui/WndShadow.h"
 
 namespace SkinUI {
 
@@ -25,9 +26,9 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
   ::ScreenToClient(window_, &point);
   RECT client = {};
   ::GetClientRect(window_, &client);
-  const TFrameRules rules = {ToTRect(paintManager_.GetSizeBox()),
-                             ToTRect(paintManager_.GetCaptionRect()),
-                             ToTSize(paintManager_.GetSizeGrip())};
+  const TFrameRules rules = {ToTRect(paintManager_.Scaled(paintManager_.GetSizeBox())),
+                             ToTRect(paintManager_.Scaled(paintManager_.GetCaptionRect())),
+                             ToTSize(paintManager_.Scaled(paintManager_.GetSizeGrip()))};
   const int area = CFrameGeometry::HitTest(TPoint{point.x, point.y}, ToTRect(client), rules,
                                            ::IsZoomed(window_) != FALSE);
   if (area != kHitCaption) return area;
@@ -71,14 +72,14 @@ LRESULT WindowImplBase::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, bool& handl
   const RECT& work = monitor.rcWork;
   info->ptMaxPosition = POINT{work.left - monitor.rcMonitor.left, work.top - monitor.rcMonitor.top};
   info->ptMaxTrackSize = POINT{work.right - work.left, work.bottom - work.top};
-  const SIZE minimum = paintManager_.GetMinInfo();
+  const SIZE minimum = paintManager_.Scaled(paintManager_.GetMinInfo());
   info->ptMinTrackSize = POINT{minimum.cx, minimum.cy};
   return 0;
 }
 
 LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
   handled = false;
-  const SIZE round = paintManager_.GetRoundCorner();
+  const SIZE round = paintManager_.Scaled(paintManager_.GetRoundCorner());
   if (::IsIconic(window_) || (round.cx <= 0 && round.cy <= 0)) return 0;
   RECT bounds = {};
   ::GetWindowRect(window_, &bounds);
@@ -87,6 +88,22 @@ LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
                                                 round.cy));
   // The window owns a region it accepted.
   if (region && ::SetWindowRgn(window_, region.get(), TRUE)) region.release();
+  return 0;
+}
+
+LRESULT WindowImplBase::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+  const int dpi = LOWORD(wParam);
+  const bool rescaled = TDisplayScale(dpi) != paintManager_.GetDisplayScale();
+  paintManager_.SetDpi(dpi);
+  if (shadow_) shadow_->SetSize(paintManager_.Scaled(kShadowWidth));
+  // The suggested place keeps the window where the player put it. Its size is the system's
+  // idea of this window at the new scale; a window already drawn at that scale (a message
+  // box that opened at its owner's) keeps its own.
+  if (const auto* suggested = reinterpret_cast<const RECT*>(lParam)) {
+    ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE | (rescaled ? 0 : SWP_NOSIZE));
+  }
   return 0;
 }
 

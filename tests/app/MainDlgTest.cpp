@@ -27,6 +27,7 @@
 #include "ui/OptionUI.h"
 #include "ui/ProgressUI.h"
 #include "ui/TabLayoutUI.h"
+#include "ui/WinGeometry.h"
 #include "updater/PackageFiles.h"
 
 using namespace testing_support;
@@ -267,6 +268,66 @@ TEST_F(MainDlgTest, CustomInstallFromTheStartPageUntilTheWindowIsClosed) {
   PumpMessagesFor(1000);
   EXPECT_EQ(FileSizeOf(part), arrived) << "the download went on after the window";
   EXPECT_GT(arrived, 0);
+}
+
+// At the display scale of the Wine prefix (96 dpi, or what tools/wine-at-scale.sh set, named
+// by KELTO_TEST_DPI): the window is 540 x 355 times the scale, drawn from the image set that
+// fits it, each page saved as a screenshot of that scale. Moved to a display of another scale,
+// the window takes that scale in place with its page and progress, and the quit confirmation
+// opens at the window's new scale, not the program's.
+TEST_F(MainDlgTest, EveryPageAtTheDisplaysScale) {
+  wchar_t wanted[8] = L"96";
+  ::GetEnvironmentVariableW(L"KELTO_TEST_DPI", wanted, 8);
+  const int dpi = std::stoi(wanted), moved = dpi == 144 ? 192 : 144;
+  const std::string name = "scale_" + std::to_string(dpi) + "dpi_";
+  const auto expectClientSize = [](HWND window, SIZE size, int dpi) {
+    const SIZE want = SkinUI::ToSIZE(SkinUI::TDisplayScale(dpi).Scale(SkinUI::ToTSize(size)));
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    EXPECT_NEAR(client.right, want.cx, 1) << dpi << " dpi";
+    EXPECT_NEAR(client.bottom, want.cy, 1) << dpi << " dpi";
+  };
+  ASSERT_TRUE(server_.Start()) << server_.http().error();
+  ASSERT_TRUE(server_.http().AddRule(FaultRule("/qvinstaller.exe").Drip(1 << 20)));
+  Open();
+  SkinUI::CWindowHostUI& host = dialog_->GetPaintManager();
+  EXPECT_EQ(host.GetDisplayScale().dpi(), dpi);
+  expectClientSize(window(), SIZE{540, 355}, dpi);
+  const SkinUI::TImageRecord* art = host.GetImage(L"main_bk.png");
+  ASSERT_NE(art, nullptr);
+  EXPECT_EQ(art->dpi, host.GetDisplayScale().ImageSetDpi());
+  EXPECT_EQ(art->width, 540 * art->dpi / SkinUI::kBaseDpi);
+  Screenshot(name + "start_page");
+  ASSERT_TRUE(Click(L"btn_free"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Page() == CMainDlg::kFolderPage; }, 15000));
+  Screenshot(name + "folder_page");
+  ASSERT_TRUE(Click(L"btn_install2"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Progress() > 0 && Progress() < 450; }, 30000));
+  Screenshot(name + "download_page");
+
+  // The system suggests the window's place and size on the new display.
+  const SIZE size = SkinUI::ToSIZE(SkinUI::TDisplayScale(moved).Scale(SkinUI::ToTSize(
+      SIZE{540, 355})));
+  RECT suggested = {40, 30, 40 + size.cx, 30 + size.cy}, place = {};
+  ::SendMessageW(window(), WM_DPICHANGED, MAKEWPARAM(moved, moved),
+                 reinterpret_cast<LPARAM>(&suggested));
+  ::GetWindowRect(window(), &place);
+  EXPECT_TRUE(place.left == 40 && place.top == 30);
+  expectClientSize(window(), SIZE{540, 355}, moved);
+  // Laid out anew at the next paint.
+  EXPECT_TRUE(PumpMessagesUntil(
+      [&] { return Find(L"pro_InstallProgress")->GetWidth() == moved * 500 / SkinUI::kBaseDpi; },
+      5000));
+  EXPECT_EQ(Page(), CMainDlg::kProgressPage);
+  EXPECT_GT(Progress(), 0);
+  BoxRecord quit;
+  AnswerNextBox(&quit, L"btn_ok", name + "box_quit_at_" + std::to_string(moved) + "dpi", [&] {
+    expectClientSize(ShownBox(), SIZE{280, 115}, moved);
+    return true;
+  });
+  ASSERT_TRUE(Click(L"btn_close"));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return Closed(); }, 20000));
+  EXPECT_TRUE(quit.answered);
 }
 
 // One failure box stays up while the automatic retries fail behind it, even after a download

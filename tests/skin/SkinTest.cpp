@@ -1,8 +1,9 @@
 // The installer's skin as the program reads it: both layouts built by the dialog builder from
 // the skin archive this program carries as "ZIPRES" 150, as the installer does, and laid out
-// page by page. Checked where a fault would show only to a player: texts without room or
-// without glyphs, images missing, blurred by scaling or unlike in their states, and the
-// progress bar's images under the string the install dialog draws.
+// page by page, at 100, 125, 150 and 200 %. Checked where a fault would show only to a
+// player: texts without room or without glyphs, images missing, blurred by scaling, not from
+// the set that fits the scale or unlike in their states, and the progress bar's images under
+// the string the install dialog draws.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -42,27 +43,30 @@ std::wstring Attr(const CLayoutXmlNode& element, const wchar_t* name) {
   return element.GetAttributeValue(name, value, 520) ? value : L"";
 }
 
-// The images an image string draws over a control's place.
-std::vector<TImageDrawState> Draws(const std::wstring& image, const RECT& r) {
+// The images an image string draws over a control's place in a window drawn at `scale`.
+std::vector<TImageDrawState> Draws(const std::wstring& image, const RECT& r,
+                                   const TDisplayScale& scale = TDisplayScale()) {
   std::vector<TImageDrawState> draws;
   if (image.empty()) return draws;
-  CImageString::Parse(image.c_str(), nullptr, TRect{r.left, r.top, r.right, r.bottom},
-                      [&](const TImageDrawState& state) { draws.push_back(state); });
+  CImageString::Parse(
+      image.c_str(), nullptr, TRect{r.left, r.top, r.right, r.bottom},
+      [&](const TImageDrawState& state) { draws.push_back(state); }, scale);
   return draws;
 }
 
-// A layout of the archive built into a manager without a window and laid out at the
-// window's size, each page of "tb_main" in turn, so that every control has its place.
+// A layout of the archive built into a manager without a window of `dpi` and laid out at
+// the window's size, each page of "tb_main" in turn, so that every control has its place.
 class Layout {
  public:
-  explicit Layout(const wchar_t* file) {
+  explicit Layout(const wchar_t* file, int dpi = kBaseDpi) {
     CSkinModule::SetInstance(::GetModuleHandleW(nullptr));
     if (!CSkinStorage::GetSkinArchiveHandle()) CSkinModule::LoadSkinArchiveResource(150);
+    host.SetDpi(dpi);
     root_ = builder_.Create(file, nullptr, nullptr, &host);
     if (!root_) return;
     host.AttachDialog(root_);
     const CLayoutXmlNode window = builder_.GetMarkup().GetRoot();
-    const TSize size = ParseSize(Attr(window, L"size").c_str());
+    const TSize size = host.GetDisplayScale().Scale(ParseSize(Attr(window, L"size").c_str()));
     area = RECT{0, 0, size.cx, size.cy};
     CLayoutXmlNode first = window.GetChild();
     for (; std::wstring(first.GetName()) == L"Font"; first = first.GetSibling()) ++fonts;
@@ -108,13 +112,23 @@ class Skin : public testing::TestWithParam<const wchar_t*> {};
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Skin, testing::Values(L"InstallPackages.xml", L"MessageBox.xml"));
 
+void CheckLayout(const wchar_t* file, int dpi);
+
 TEST_P(Skin, TextsFitInFacesWithTheirGlyphsAndImagesShowUnscaledAndAlikeInEachState) {
-  Layout layout(GetParam());
+  for (const int dpi : {96, 120, 144, 192}) {
+    SCOPED_TRACE(std::to_string(dpi) + " dpi");
+    CheckLayout(GetParam(), dpi);
+  }
+}
+
+void CheckLayout(const wchar_t* file, int dpi) {
+  Layout layout(file, dpi);
   ASSERT_TRUE(layout.built());
+  const TDisplayScale& scale = layout.host.GetDisplayScale();
   const struct {
     const wchar_t* name;
     const std::vector<const wchar_t*>& texts;
-    int margin;  // a button's text needs air on both sides
+    int margin;  // a button's text needs air on both sides, in pixels of the screen
   } written[] = {{L"lb_tip", kFolderTips, 0},         {L"lb_speed", kSpeedLines, 0},
                  {L"lb_download", kPhaseLines, 0},    {L"lb_text", kMessageTexts, 0},
                  {L"lb_title", kMessageTitles, 0},    {L"btn_ok", kOkCaptions, 8},
@@ -130,11 +144,13 @@ TEST_P(Skin, TextsFitInFacesWithTheirGlyphsAndImagesShowUnscaledAndAlikeInEachSt
   const auto expectFits = [&](CControlUI* control, const std::wstring& text, int margin) {
     auto* label = static_cast<CLabelUI*>(control->GetInterface(L"Label"));
     ASSERT_NE(label, nullptr) << Utf8(control->GetName());
-    const int size = layout.host.GetFontInfo(label->GetFont())->size;
+    const int size = scale.Scale(layout.host.GetFontInfo(label->GetFont())->size);
     int tenths = 0;
     for (wchar_t c : text) tenths += c < 0x80 ? 6 * size : 10 * size;
-    const RECT pos = label->GetPos(), padding = label->GetTextPadding();
-    EXPECT_LE((tenths + 9) / 10, pos.right - pos.left - padding.left - padding.right - 2 * margin)
+    const RECT pos = label->GetPos();
+    const TRect padding = scale.Scale(ToTRect(label->GetTextPadding()));
+    EXPECT_LE((tenths + 9) / 10,
+              pos.right - pos.left - padding.left - padding.right - 2 * margin)
         << Utf8(control->GetName()) << ": " << Utf8(text);
     all.push_back(text);
   };
@@ -162,7 +178,8 @@ TEST_P(Skin, TextsFitInFacesWithTheirGlyphsAndImagesShowUnscaledAndAlikeInEachSt
   }
   ::DeleteDC(dc);
 
-  // Images: in the archive, drawn at their own size, alike in every state of a control.
+  // Images: in the archive and in the set of the scale, drawn at their own size (scaled from
+  // 2x only between 100 and 200 %), alike in every state of a control.
   const auto states = [](const std::wstring& type) -> std::vector<const wchar_t*> {
     if (type == L"Button") return {L"normalimage", L"hotimage", L"pushedimage", L"disabledimage"};
     if (type == L"Option") return {L"bkimage", L"hotimage", L"selectedimage", L"selectedhotimage"};
@@ -173,18 +190,23 @@ TEST_P(Skin, TextsFitInFacesWithTheirGlyphsAndImagesShowUnscaledAndAlikeInEachSt
     const RECT pos = control->GetPos();
     const std::string name = Utf8(control->GetName());
     for (const wchar_t* attribute : kImageAttributes) {
-      for (const TImageDrawState& d : Draws(Attr(element, attribute), pos)) {
+      for (const TImageDrawState& d : Draws(Attr(element, attribute), pos, scale)) {
         const std::string where = name + " " + Utf8(attribute) + " " + Utf8(d.name);
         const TImageRecord* image = layout.host.FindOrLoadImage(d.name.c_str());
         EXPECT_NE(image, nullptr) << where << " is not in the archive or does not decode";
         if (!image) continue;
-        const TRect s = d.source.IsZero() ? TRect{0, 0, image->width, image->height} : d.source;
-        EXPECT_TRUE(s.left >= 0 && s.top >= 0 && s.right <= image->width &&
-                    s.bottom <= image->height && !s.IsEmpty())
+        const TSize size = CSkinResourceCache::LogicalSize(*image);
+        EXPECT_EQ(image->dpi, scale.ImageSetDpi()) << where;
+        EXPECT_EQ(image->width, TDisplayScale(image->dpi).Scale(size.cx)) << where;
+        const TRect s = d.source.IsZero() ? TRect{0, 0, size.cx, size.cy} : d.source;
+        EXPECT_TRUE(s.left >= 0 && s.top >= 0 && s.right <= size.cx && s.bottom <= size.cy &&
+                    !s.IsEmpty())
             << where << ": the source lies outside the image";
         // Scaled bitmaps blur: an image without corners is drawn at its own size.
         if (d.corner.IsZero() && d.stretch) {
-          EXPECT_TRUE(d.dest.Width() == s.Width() && d.dest.Height() == s.Height()) << where;
+          EXPECT_TRUE(d.dest.Width() == scale.Scale(s.Width()) &&
+                      d.dest.Height() == scale.Scale(s.Height()))
+              << where;
         }
       }
     }
@@ -196,9 +218,9 @@ TEST_P(Skin, TextsFitInFacesWithTheirGlyphsAndImagesShowUnscaledAndAlikeInEachSt
       continue;
     }
     std::set<std::wstring> distinct;
-    const std::vector<TImageDrawState> first = Draws(Attr(element, wanted[0]), pos);
+    const std::vector<TImageDrawState> first = Draws(Attr(element, wanted[0]), pos, scale);
     for (const wchar_t* state : wanted) {
-      const std::vector<TImageDrawState> draws = Draws(Attr(element, state), pos);
+      const std::vector<TImageDrawState> draws = Draws(Attr(element, state), pos, scale);
       distinct.insert(Attr(element, state));
       EXPECT_TRUE(!draws.empty() && !first.empty() && draws[0].dest == first[0].dest &&
                   draws[0].source.Width() == first[0].source.Width() &&

@@ -1,6 +1,7 @@
 // The skin's arithmetic: the containers' placement, the progress bar's fill, the pieces of a
-// tiled image, the sizes an image may have, and the shadow's pixels. Natively the sanitizers
-// catch any write outside an image; under Wine the C runtime computes sin and pow on its own.
+// tiled image, the sizes an image may have, the display scale and resampling, and the
+// shadow's pixels. Natively the sanitizers catch any write outside an image; under Wine the C
+// runtime computes sin and pow on its own.
 // What pieces and shadows look like drawn: by pixels under Wine (ControlsTest, WindowTest).
 #include <gtest/gtest.h>
 
@@ -12,9 +13,11 @@
 
 #include "support/PngWriter.h"
 #include "ui/ControlValues.h"
+#include "ui/DisplayScale.h"
 #include "ui/ImageDecoder.h"
 #include "ui/ImageLayout.h"
 #include "ui/LayoutMath.h"
+#include "ui/PixelBlend.h"
 #include "ui/ShadowPixels.h"
 
 using namespace SkinUI;
@@ -70,6 +73,48 @@ TEST(LayoutMath, StretchableChildrenShareWhatIsLeftAndNothingOverflows) {
   EXPECT_EQ(ProgressFillRect(10, 10, 11, TSize{500, 30}, true), (TRect{0, 0, 500, 30}));
   EXPECT_EQ(ProgressFillRect(INT_MIN, INT_MAX, INT_MAX, TSize{INT_MAX, 30}, true).right,
             kCoordinateLimit);
+}
+
+// Lengths written for 100 % at 125, 150 and 200 %: rounded half away from zero, back again
+// unchanged, and never beyond the coordinate limit; 1x images up to 100 %, the 2x set above.
+TEST(DisplayScale, LengthsRoundTripAndEachScaleTakesItsImageSet) {
+  const struct {
+    int dpi, setDpi;
+    int scaled[4];  // 1, 3, -3, 540
+  } cases[] = {{50, 96, {1, 3, -3, 540}},
+               {120, 192, {1, 4, -4, 675}},
+               {144, 192, {2, 5, -5, 810}},
+               {192, 192, {2, 6, -6, 1080}}};
+  for (const auto& c : cases) {
+    const TDisplayScale scale(c.dpi);
+    const int values[] = {1, 3, -3, 540};
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(scale.Scale(values[i]), c.scaled[i]) << c.dpi << " dpi, " << values[i];
+      EXPECT_EQ(scale.Unscale(scale.Scale(values[i])), values[i]) << c.dpi << " dpi";
+    }
+    EXPECT_EQ(scale.ImageSetDpi(), c.setDpi);
+    EXPECT_EQ(scale.Scale(INT64_MAX), kCoordinateLimit);
+    EXPECT_EQ(scale.Scale(INT64_MIN), -kCoordinateLimit);
+  }
+  EXPECT_EQ(TDisplayScale(100000).dpi(), kMaxDpi);
+  EXPECT_EQ(ImageSetFileName(L"skin/btn.ok.png", 192), L"skin/btn.ok@2x.png");
+  EXPECT_EQ(ImageSetFileName(L"v1.2/icon", 192), L"v1.2/icon@2x");
+  EXPECT_EQ(ImageSetFileName(L"icon.png", 96), L"icon.png");
+}
+
+// A part of an image drawn at another size takes only its own pixels, each weighted by how
+// much of it a target pixel covers: 2x drawn down to 1.5x, a 2 px part to 3 px.
+TEST(PixelBlend, ResamplingAPartAveragesItsOwnPixelsOnly) {
+  Image from(4, 1);
+  from.pixels = {0xFF000000, 0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF};
+  Image to(3, 1);
+  CPixelBlend::Resample(TConstPixelView{from.pixels.data(), 4, 1, 4}, TRect{0, 0, 4, 1},
+                        to.View());
+  EXPECT_EQ(to.pixels, (std::vector<uint32_t>{0xFF000000, 0xFF808080, 0xFFFFFFFF}));
+  Image part(3, 2);
+  CPixelBlend::Resample(TConstPixelView{from.pixels.data(), 4, 1, 4}, TRect{2, 0, 4, 1},
+                        part.View());
+  EXPECT_EQ(part.pixels, std::vector<uint32_t>(6, 0xFFFFFFFF));
 }
 
 TEST(ImageLayout, OnlyTilesReachingThePaintRectangleAreMade) {

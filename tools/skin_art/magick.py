@@ -5,6 +5,7 @@ the same sources give the same bytes (the skin archive, and with it the executab
 reproducible). ImageMagick runs on one thread: the build machines are shared, and one thread
 also keeps blur and resampling results independent of the core count."""
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -54,6 +55,61 @@ def convert(args, out):
                             stderr=subprocess.PIPE)
     if result.returncode != 0 or not os.path.isfile(out):
         raise MagickError('convert failed for %s:\n%s' % (out, result.stderr.decode(errors='replace')))
+
+
+_NUMBER = re.compile(r'-?\d+(?:\.\d+)?')
+
+
+def _scaled_numbers(text, k, keep_last=0):
+    """`text` with each of its numbers times k, except the last `keep_last` of them."""
+    numbers = _NUMBER.findall(text)
+    scale_count = len(numbers) - keep_last
+    index = [0]
+
+    def one(match):
+        i = index[0]
+        index[0] += 1
+        if i >= scale_count:
+            return match.group(0)
+        return ('%.4f' % (float(match.group(0)) * k)).rstrip('0').rstrip('.')
+    return _NUMBER.sub(one, text)
+
+
+def _scaled_draw(primitive, k):
+    # Settings such as "stroke-linejoin round" may come before the shape; they hold no length.
+    names = [w for w in primitive.split() if w in _DRAW_PRIMITIVES]
+    if not names:
+        raise MagickError('cannot scale the drawing %r' % primitive)
+    name = names[0]
+    # An ellipse ends in its start and end angles, which stay.
+    return _scaled_numbers(primitive, k, keep_last=2 if name == 'ellipse' else 0)
+
+
+_DRAW_PRIMITIVES = ('line', 'roundrectangle', 'circle', 'ellipse', 'polyline')
+# The options whose value holds lengths ("-blur 0x3" a radius, "-geometry +4-2" an offset),
+# and how each is rewritten at scale k.
+_LENGTH_OPTIONS = {option: _scaled_numbers for option in (
+    '-size', '-strokewidth', '-pointsize', '-kerning', '-blur', '-geometry', '-annotate')}
+_LENGTH_OPTIONS['-draw'] = _scaled_draw
+
+
+def scaled(args, k):
+    """The same drawing `k` times as large: every length of the convert arguments (canvas
+    sizes, coordinates, radii, stroke widths, blurs, type sizes, offsets) times k, angles and
+    colours as they are. Pixel edges stay on pixel edges, so a crisp line stays crisp."""
+    if k == 1:
+        return list(args)
+    out = []
+    rewrite = None
+    for a in args:
+        a = str(a)
+        if rewrite:
+            a = rewrite(a, k)
+            rewrite = None
+        elif a in _LENGTH_OPTIONS:
+            rewrite = _LENGTH_OPTIONS[a]
+        out.append(a)
+    return out
 
 
 def image_size(path):

@@ -15,11 +15,13 @@ disabled."""
 import math
 import os
 import random
+import shutil
+import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from magick import cjk_font, composite, convert, fail, layer, MagickError, rgba  # noqa: E402
+from magick import cjk_font, composite, convert, fail, layer, MagickError, rgba, scaled  # noqa: E402
 
 # One palette for every image: a deep starry night for the banner, a light cool panel for
 # the pages, orange for the action that installs, blue for choices and progress.
@@ -86,17 +88,17 @@ def face(w, h, r, top, bottom, border, gloss):
     return layer(*args)
 
 
-def strip(states, out):
-    """Appends state images left to right into one file."""
+def strip(states):
+    """State images appended left to right."""
     args = []
     for s in states:
         args += s
-    convert(args + ['-background', 'none', '+append'], out)
+    return args + ['-background', 'none', '+append']
 
 
 # -- Buttons -------------------------------------------------------------------------------
 
-def cta_button(w, h, shadow, out):
+def cta_button(w, h, shadow):
     """The orange action button. With `shadow`, the face is `shadow` pixels shorter than the
     image and a soft orange glow lies under it (a pushed face sits one pixel lower)."""
     states = []
@@ -118,18 +120,18 @@ def cta_button(w, h, shadow, out):
         args += face(w, fh, r, top, bottom, border, gloss)
         args += composite(0, dy)
         states.append(layer(*args))
-    strip(states, out)
+    return strip(states)
 
 
-def secondary_button(w, h, out):
+def secondary_button(w, h):
     states = []
     for name in STATES:
         top, bottom, border = SECONDARY[name]
         states.append(face(w, h, 4, top, bottom, border, 0.0))
-    strip(states, out)
+    return strip(states)
 
 
-def caption_button(glyph, out, size=(25, 23)):
+def caption_button(glyph, size=(25, 23)):
     """Minimise and close on the dark banner: a light glyph; hovering lights a backdrop, red
     for close."""
     w, h = size
@@ -150,12 +152,13 @@ def caption_button(glyph, out, size=(25, 23)):
         ink = rgba('#FFFFFF', {'normal': 0.82, 'hot': 1.0, 'pushed': 0.9, 'disabled': 0.3}[name])
         args += ['-fill', 'none', '-stroke', ink, '-strokewidth', '1.6'] + shape
         states.append(layer(*args))
-    strip(states, out)
+    return strip(states)
 
 
-def check_box(out):
+def check_box():
     """16 x 16: unticked, unticked hot, ticked, ticked hot."""
-    tick = 'polyline 4,8.2 7,11.2 12.2,5'
+    # A mitred corner breaks up when ImageMagick strokes the tick four pixels wide (at 2x).
+    tick = 'stroke-linejoin round polyline 4,8.2 7,11.2 12.2,5'
     looks = [
         ('#FFFFFF', '#FFFFFF', '#9AA7C2', False),
         ('#F3F8FF', '#E8F2FF', ACCENT, False),
@@ -171,10 +174,10 @@ def check_box(out):
         if ticked:
             args += ['-stroke', 'white', '-strokewidth', '2', '-draw', tick]
         states.append(layer(*args))
-    strip(states, out)
+    return strip(states)
 
 
-def edit_frame(out):
+def edit_frame():
     """12 x 12 nine-slice frames (corner 4): normal, hot, focused, disabled."""
     looks = [('#FFFFFF', LINE, None), ('#FFFFFF', '#7FB3EE', None),
              ('#FFFFFF', ACCENT, rgba(ACCENT, 0.18)), ('#F2F4F8', '#D6DBE4', None)]
@@ -185,7 +188,7 @@ def edit_frame(out):
         if glow:
             args += ['-fill', 'none', '-stroke', glow, '-draw', 'roundrectangle 1.5,1.5 9.5,9.5 2,2']
         states.append(layer(*args))
-    strip(states, out)
+    return strip(states)
 
 
 # -- Progress bar --------------------------------------------------------------------------
@@ -202,7 +205,7 @@ FILL_TOP, FILL_BOTTOM = 8, 21
 HEAD = 110
 
 
-def progress_track(out):
+def progress_track():
     w, h = PROGRESS_W, PROGRESS_H
     th = TRACK_BOTTOM - TRACK_TOP + 1
     groove = layer(*gradient(w, th, '#CBD5E6', '#DFE6F2'),
@@ -214,10 +217,10 @@ def progress_track(out):
     args += ['-fill', 'none', '-stroke', rgba('#FFFFFF', 0.9), '-strokewidth', '1',
              '-draw', 'line 4,%.1f %d,%.1f' % (TRACK_BOTTOM + 1.5, w - 5, TRACK_BOTTOM + 1.5)]
     args += groove + composite(0, TRACK_TOP)
-    convert(args, out)
+    return args
 
 
-def progress_fill(out):
+def progress_fill():
     w, h = PROGRESS_W, PROGRESS_H
     fh = FILL_BOTTOM - FILL_TOP + 1
     # Shapes start left of the image so that its left end is a plain cut of the body.
@@ -238,7 +241,7 @@ def progress_fill(out):
     args = ['-size', '%dx%d' % (w, h), 'xc:none']
     args += halo + composite()
     args += body + composite(0, FILL_TOP)
-    convert(args, out)
+    return args
 
 
 # -- Window backgrounds --------------------------------------------------------------------
@@ -389,7 +392,7 @@ def panel_orbits(w, h):
     return layer(*args)
 
 
-def main_background(font, out):
+def main_background(font):
     w, h = WINDOW_W, WINDOW_H
     args = gradient(w, h, PANEL_TOP, PANEL_BOTTOM)
     args += panel_orbits(w, h - BANNER_H) + composite(0, BANNER_H)
@@ -407,10 +410,10 @@ def main_background(font, out):
     args += composite(0, BANNER_H)
     args += accent_rule(w, BANNER_H - 1)
     args += frame_border(w, h)
-    convert(args, out)
+    return args
 
 
-def message_background(out):
+def message_background():
     w, h, c = MSG_W, MSG_H, MSG_CAPTION
     args = gradient(w, h, PANEL_TOP, PANEL_BOTTOM)
     sky = night_sky(w, c, seed=1150, stars=45, flares=1, nebulae=[
@@ -420,10 +423,10 @@ def message_background(out):
     args += layer(*sky) + composite()
     args += accent_rule(w, c - 1)
     args += frame_border(w, h)
-    convert(args, out)
+    return args
 
 
-def tip_icon(out):
+def tip_icon():
     """32 x 32: an amber disc with a white exclamation mark, for every question and warning."""
     args = ['-size', '32x32', 'xc:none']
     args += layer('-size', '32x32', 'xc:none', '-fill', rgba('#B85A00', 0.35),
@@ -438,42 +441,62 @@ def tip_icon(out):
     args += ['-stroke', 'none', '-fill', 'white',
              '-draw', 'roundrectangle 14.2,7.5 17.8,19.5 1.8,1.8',
              '-draw', 'circle 16,23.6 16,21.6']
-    convert(args, out)
+    return args
+
+
+# Each image is drawn at 1x for 100 % displays and, from the same drawing twice as large, at
+# 2x ("name@2x.png") for the scales above; the program picks the set for the window's scale.
+SCALES = ((1, '%s.png'), (2, '%s@2x.png'))
+
+
+def optimise(path):
+    """optipng's search for the smallest encoding; lossless and the same bytes every run."""
+    result = subprocess.run(['optipng', '-quiet', '-o2', '-strip', 'all', path],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if result.returncode != 0:
+        raise MagickError('optipng failed for %s: %s'
+                          % (path, result.stderr.decode(errors='replace')))
 
 
 def main(out_dir):
     os.makedirs(out_dir, exist_ok=True)
     font = cjk_font()
+    if not shutil.which('optipng'):
+        raise MagickError('optipng is missing: install optipng (tools/setup.sh does)')
     jobs = [
-        ('main_bk.png', lambda p: main_background(font, p)),
-        ('msg_bk.png', message_background),
-        ('btn_install.png', lambda p: cta_button(200, 52, 4, p)),
-        ('btn_ok.png', lambda p: cta_button(68, 26, 0, p)),
-        ('btn_second.png', lambda p: secondary_button(68, 26, p)),
-        ('btn_select.png', lambda p: secondary_button(80, 32, p)),
-        ('btn_min.png', lambda p: caption_button('min', p)),
-        ('btn_close.png', lambda p: caption_button('close', p)),
-        ('check.png', check_box),
-        ('input.png', edit_frame),
-        ('progress_bk.png', progress_track),
-        ('progress_fore.png', progress_fill),
-        ('common_tip_icon.png', tip_icon),
+        ('main_bk', lambda: main_background(font)),
+        ('msg_bk', message_background),
+        ('btn_install', lambda: cta_button(200, 52, 4)),
+        ('btn_ok', lambda: cta_button(68, 26, 0)),
+        ('btn_second', lambda: secondary_button(68, 26)),
+        ('btn_select', lambda: secondary_button(80, 32)),
+        ('btn_min', lambda: caption_button('min')),
+        ('btn_close', lambda: caption_button('close')),
+        ('check', check_box),
+        ('input', edit_frame),
+        ('progress_bk', progress_track),
+        ('progress_fore', progress_fill),
+        ('common_tip_icon', tip_icon),
     ]
-    # Each image is drawn to a temporary name first, so an interrupted run leaves no
-    # half-written image behind for the archive.
-    for name, draw in jobs:
-        target = os.path.join(out_dir, name)
-        fd, tmp = tempfile.mkstemp(suffix='.tmp', dir=out_dir)
-        os.close(fd)
-        try:
-            draw(tmp)
-            os.chmod(tmp, 0o644)
-            os.replace(tmp, target)
-        finally:
-            if os.path.exists(tmp):
-                os.unlink(tmp)
+    drawn = set()
+    for stem, draw in jobs:
+        for k, pattern in SCALES:
+            name = pattern % stem
+            drawn.add(name)
+            # Drawn to a temporary name first, so an interrupted run leaves no half-written
+            # image behind for the archive.
+            target = os.path.join(out_dir, name)
+            fd, tmp = tempfile.mkstemp(suffix='.png', dir=out_dir)
+            os.close(fd)
+            try:
+                convert(scaled(draw(), k), tmp)
+                optimise(tmp)
+                os.chmod(tmp, 0o644)
+                os.replace(tmp, target)
+            finally:
+                if os.path.exists(tmp):
+                    os.unlink(tmp)
     # The folder is packed whole: an image this script no longer draws must not linger.
-    drawn = {name for name, _ in jobs}
     for name in os.listdir(out_dir):
         if name.lower().endswith('.png') and name not in drawn:
             os.unlink(os.path.join(out_dir, name))
