@@ -154,6 +154,8 @@ bool CInstallerApp::CreateInstallWindow() {
 void CInstallerApp::MessageLoop() {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // The skinned windows' own keys first: Tab through the controls, Escape to quit.
+    if (SkinUI::CWindowHostUI::TranslateMessage(&msg)) continue;
     if (!::TranslateAcceleratorW(msg.hwnd, nullptr, &msg)) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);

@@ -329,6 +329,12 @@ LRESULT CMainDlg::OnSysCommand(UINT message, WPARAM wParam, LPARAM lParam, bool&
   return SkinUI::CWindowWnd::HandleMessage(message, wParam, lParam);
 }
 
+bool CMainDlg::HandleDefaultKey(WPARAM key) {
+  if (key != VK_ESCAPE) return false;
+  OnQuitClick();
+  return true;
+}
+
 void CMainDlg::WaitForInstallStep() {
   if (installWorker_) installWorker_->WaitUntilDone();
 }

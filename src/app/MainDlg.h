@@ -88,6 +88,9 @@ class CMainDlg : public SkinUI::WindowImplBase, public IGameEventListener {
   void InitWindow() override;
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT OnSysCommand(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+  // Escape asks the quit confirmation, as the close button does; Return goes on to the
+  // focused control.
+  bool HandleDefaultKey(WPARAM key) override;
   void OnFinalMessage(HWND window) override;
 
  private:

@@ -73,7 +73,22 @@ void CMsgBoxDlg::Notify(SkinUI::TControlNotify& notify) {
   WindowImplBase::Notify(notify);
 }
 
-bool CMsgBoxDlg::HandleDefaultKey(WPARAM key) { return key == VK_ESCAPE || key == VK_RETURN; }
+bool CMsgBoxDlg::HandleDefaultKey(WPARAM key) {
+  CControlUI* pressed = nullptr;
+  if (key == VK_RETURN) {
+    CControlUI* focus = GetPaintManager().GetFocus();
+    const bool onButton =
+        focus && (focus == okButton_ || focus == cancelButton_ || focus == closeButton_);
+    pressed = onButton ? focus : okButton_;
+  } else if (key == VK_ESCAPE) {
+    pressed = cancelButton_ && cancelButton_->IsVisible() ? cancelButton_ : closeButton_;
+  } else {
+    return false;
+  }
+  // A hidden button is not pressed (Activate refuses it); the key is used up all the same.
+  if (pressed) pressed->Activate();
+  return true;
+}
 
 void CMsgBoxDlg::OnFinalMessage(HWND window) {
   WindowImplBase::OnFinalMessage(window);

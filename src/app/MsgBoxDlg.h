@@ -5,8 +5,9 @@
 // Contract: user-interface thread. Boxes are made with new and own themselves once their
 // window exists: the window's final message deletes the object, so after ShowModal returns
 // the caller must not touch it again (a box whose Create failed is still the caller's). Run
-// does the whole use safely. ShowModal gives 1 for OK and 2 for cancel or the close button;
-// Escape and Return do nothing in a message box.
+// does the whole use safely. ShowModal gives 1 for OK and 2 for cancel or the close button.
+// Keys: Tab moves between the buttons (OK has the focus first); Return presses the focused
+// button, else OK; Escape presses cancel, else the close button, else nothing.
 #pragma once
 
 #include <windows.h>
@@ -58,8 +59,7 @@ class CMsgBoxDlg : public SkinUI::WindowImplBase {
   void InitWindow() override;
   void Notify(SkinUI::TControlNotify& notify) override;
   void OnFinalMessage(HWND window) override;
-  // Escape and Return are swallowed: the box is answered with its buttons. (Passed on,
-  // Return would press the focused button, the close button when the box opens.)
+  // Return and Escape press a button here, whatever has the focus: never passed on.
   bool HandleDefaultKey(WPARAM key) override;
 
  private:

@@ -7,7 +7,9 @@
 //   hot        "hotimage" (none: fill "hotbkcolor")    "hotforeimage", else "foreimage"
 //   focused    "focusedimage"                          "foreimage"
 //   normal     "normalimage"                           "foreimage"
-// A state whose image is missing shows the image of the next state down that applies.
+// A state whose image is missing shows the image of the next state down that applies. Once
+// the player has used Tab, a focused button (or option) also wears the window's focus mark,
+// a ring just outside it that the paint manager draws (WindowHostUI.h).
 //
 // Text: "pushedtextcolor" / "pushedfont" when pushed, else the hot ones when hot, else the
 // focused ones when focused, else the label's colour and font.

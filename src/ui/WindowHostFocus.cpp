@@ -4,9 +4,18 @@
 #include <cwctype>
 
 #include "ui/ControlUI.h"
+#include "ui/RenderClip.h"
+#include "ui/SkinPainter.h"
 #include "ui/WindowHostUI.h"
 
 namespace SkinUI {
+
+namespace {
+
+// The focus mark at 100 %: a line this wide, this far outside the control, round-cornered.
+constexpr int kFocusMarkGap = 2, kFocusMarkWidth = 1, kFocusMarkRadius = 6;
+
+}  // namespace
 
 void CWindowHostUI::SetFocus(CControlUI* control) {
   if (paintWindow_ && ::GetFocus() != paintWindow_ && control != focus_) {
@@ -14,6 +23,7 @@ void CWindowHostUI::SetFocus(CControlUI* control) {
   }
   if (control == focus_) return;
   if (CControlUI* previous = focus_) {
+    InvalidateFocusMark(previous);
     focus_ = nullptr;
     SendEvent(previous, kEventKillFocus, lastMouse_);
     if (previous->GetManager() == this) SendNotify(previous, L"killfocus");
@@ -23,6 +33,7 @@ void CWindowHostUI::SetFocus(CControlUI* control) {
     return;
   }
   focus_ = control;
+  InvalidateFocusMark(control);
   SendEvent(control, kEventSetFocus, lastMouse_);
   // The set-focus handling may have moved the focus on or reaped the control.
   if (focus_ == control) SendNotify(control, L"setfocus");
@@ -83,6 +94,33 @@ CControlUI* CWindowHostUI::FindTabStop(bool forward) const {
   return search.focusSeen && search.before ? search.before : search.last;
 }
 
+RECT CWindowHostUI::FocusMarkRect(const CControlUI* control) const {
+  RECT ring = {};
+  if (!focusMark_ || !control || !control->IsVisible() ||
+      !(control->GetControlFlags() & kControlFlagTabStop)) {
+    return ring;
+  }
+  ring = control->GetPos();
+  const int out = Scaled(kFocusMarkGap + kFocusMarkWidth);
+  ::InflateRect(&ring, out, out);
+  return ring;
+}
+
+void CWindowHostUI::InvalidateFocusMark(const CControlUI* control) {
+  const RECT ring = FocusMarkRect(control);
+  if (!::IsRectEmpty(&ring)) Invalidate(ring);
+}
+
+void CWindowHostUI::PaintFocusMark(HDC dc, const RECT& paint) {
+  const RECT ring = FocusMarkRect(focus_);
+  RECT visible;
+  if (!::IntersectRect(&visible, &ring, &paint)) return;
+  CRenderClip clip(dc, visible);
+  const int radius = Scaled(kFocusMarkRadius);
+  CSkinPainter::DrawRoundRect(dc, ring, Scaled(kFocusMarkWidth), radius, radius,
+                              GetDefaultFontColor());
+}
+
 void CWindowHostUI::SetCapture() {
   ::SetCapture(paintWindow_);
   mouseCapture_ = true;
@@ -128,6 +166,10 @@ bool CWindowHostUI::PreMessageHandler(UINT message, WPARAM wParam, LPARAM lParam
       // Step 2: Tab moves the focus, unless a rich edit box takes tabs itself.
       if (wParam != VK_TAB) return false;
       if (focus_ && std::wcsstr(focus_->GetClass(), L"RichEditUI")) return false;
+      if (!focusMark_) {
+        focusMark_ = true;
+        InvalidateFocusMark(focus_);
+      }
       SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
       return true;
     case WM_SYSKEYDOWN:

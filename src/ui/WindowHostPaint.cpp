@@ -137,6 +137,7 @@ void CWindowHostUI::Paint() {
   HDC target = buffered ? offscreenDC_.get() : dc;
   root_->DoPaint(target, ps.rcPaint);
   for (size_t i = 0; i < postPaint_.size(); ++i) postPaint_[i]->DoPostPaint(target, ps.rcPaint);
+  PaintFocusMark(target, ps.rcPaint);
   if (buffered) {
     ::BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
              ps.rcPaint.bottom - ps.rcPaint.top, offscreenDC_.get(), ps.rcPaint.left,
@@ -186,6 +187,7 @@ void CWindowHostUI::PaintLayered() {
     }
     root_->DoPaint(target, content);
     for (size_t i = 0; i < postPaint_.size(); ++i) postPaint_[i]->DoPostPaint(target, content);
+    PaintFocusMark(target, content);
     ::GdiFlush();
     RECT window;
     ::GetWindowRect(paintWindow_, &window);

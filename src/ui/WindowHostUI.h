@@ -9,6 +9,10 @@
 // the tree), the controls awaiting delayed deletion and queued notifications; listeners and
 // filters are not owned and must unregister before they die. Events for controls of another
 // manager are dropped; failures come back as false or null.
+//
+// The focused tab stop wears a focus mark, a thin ring just outside it in the window's text
+// colour, from the first Tab key on: as on the system's own dialogs, a player who only uses
+// the mouse never sees one.
 #pragma once
 
 #include <windows.h>
@@ -138,6 +142,10 @@ class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
   void ShowTooltip(CControlUI* control);
   void HideTooltip();
   CControlUI* FindTabStop(bool forward) const;
+  // The ring around `control` when it wears the focus mark; empty otherwise.
+  RECT FocusMarkRect(const CControlUI* control) const;
+  void InvalidateFocusMark(const CControlUI* control);
+  void PaintFocusMark(HDC dc, const RECT& paint);
   UINT NextWindowTimerId();
   void StopAllTimers();
   void DeleteCleanupQueue();
@@ -166,6 +174,7 @@ class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
   // The platform's hover has come: the leave is still tracked, the next hover is not.
   bool hoverCame_ = false;
   bool usedVirtualWnd_ = false;
+  bool focusMark_ = false;
   bool inMessage_ = false;
   int messageKeyState_ = -1;  // the key state read for the current message, -1 for none
 

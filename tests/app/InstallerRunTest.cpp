@@ -7,6 +7,7 @@
 
 #include "AppTestSupport.h"
 #include "Screenshot.h"
+#include "TestHostWindow.h"
 #include "app/ExitCodes.h"
 #include "app/InstallerApp.h"
 #include "app/InstallerUnderTest.h"
@@ -21,7 +22,7 @@ using app_test::WaitForLauncherStart;
 namespace {
 
 constexpr DWORD kInstallLimitMs = 150000;
-constexpr POINT kOneClickButton = {270, 250}, kBoxOkButton = {236, 94};
+constexpr POINT kOneClickButton = {270, 250};
 
 class InstallerRunTest : public testing::Test {
  protected:
@@ -58,19 +59,57 @@ class InstallerRunTest : public testing::Test {
   TempFolder kit_{L"kit"};
 };
 
+// `keys` to the window of `installer` (once it has painted) bring up a box, which `answer`
+// closes; false when no box shows or it stays.
+bool KeysThroughABox(const RunningProcess& installer, HWND window, const wchar_t* keys,
+                     const wchar_t* answer) {
+  PumpMessagesFor(400);
+  if (!app_test::XdotoolOn(window, XdotoolKeys(keys))) return false;
+  const HWND box = WaitForShownWindowOf(installer.id(), L"keltoim");
+  return box && app_test::XdotoolOn(box, XdotoolKeys(answer)) &&
+         PumpMessagesUntil([&] { return !::IsWindowVisible(box); }, 10000);
+}
+
 // Started from a game folder that holds the package, the installer installs that package
 // without asking any server (none runs) and deletes it. While it installs, a second start
-// ends with code 0: at once in hidden mode, otherwise once the player has read the box.
+// ends with code 0: at once in hidden mode, otherwise once the player has read the box. All by
+// keyboard: Escape asks to quit, where Return quits and Escape keeps the installer; Tab goes
+// round the start page's four controls in reading order, Space unticks the agreement (so the
+// one-click button asks for it) and ticks it again, Shift+Tab goes back to the button.
 TEST_F(InstallerRunTest, OneClickFromAGameFolderInstallsThePackageBesideIt) {
   const std::wstring kit = L"F:\\凯途星联";
   const std::wstring installer = app_test::PlaceProgram(InstallerPath(), kit + L"\\KeltoSetup.exe");
   ASSERT_FALSE(app_test::PlaceProgram(app_test::DemoPackage(), kit + L"\\qvinstaller.exe").empty());
   ASSERT_TRUE(WriteTestFile(kit + L"\\qvmain.dll"));
+  DWORD exitCode = 1;
+  {
+    RunningProcess quit(Quoted(installer));
+    const HWND window = WaitForShownWindowOf(quit.id(), L"InstallPackages");
+    ASSERT_TRUE(KeysThroughABox(quit, window, L"Escape", L"Return")) << "no quit confirmation";
+    ASSERT_TRUE(quit.Wait(20000, &exitCode)) << "Return did not quit";
+    EXPECT_EQ(exitCode, static_cast<DWORD>(exit_code::kQuit));
+  }
   RunningProcess run(Quoted(installer));
   const HWND window = WaitForShownWindowOf(run.id(), L"InstallPackages");
   ASSERT_NE(window, nullptr) << "no install window";
-  ASSERT_TRUE(app_test::ClickUntil(window, kOneClickButton,
-                                   [&] { return FolderExists(OneClickFolder()); }));
+  ASSERT_TRUE(KeysThroughABox(run, window, L"Escape", L"Escape")) << "no quit confirmation";
+  PumpMessagesFor(400);
+  const auto unmarked = CaptureWindow(window, 0);
+  ASSERT_TRUE(KeysThroughABox(run, window, L"Tab space Tab Tab Tab Return", L"Return"))
+      << "the agreement was not asked for";
+  // The one-click button (170,224)-(370,276), which Return pressed, wears the focus mark: a
+  // ring 3 px outside it that the mouse alone never shows.
+  PumpMessagesFor(400);
+  const auto marked = CaptureWindow(window, 0);
+  ASSERT_TRUE(unmarked && marked);
+  SaveScreenshot(*marked, "install_focus_mark");
+  int ring = 0;
+  for (int x = 200; x < 340; ++x) ring += !Near(marked->Rgb(x, 221), unmarked->Rgb(x, 221), 40);
+  EXPECT_GT(ring, 120) << "no focus mark above the button";
+  ASSERT_TRUE(app_test::XdotoolOn(window, XdotoolKeys(L"Tab space shift+Tab Return")));
+  ASSERT_TRUE(PumpMessagesUntil([&] { return FolderExists(OneClickFolder()); }, 20000))
+      << "the keys did not install";
+  EXPECT_FALSE(run.Wait(0)) << "Escape in the box quit";
 
   const ProcessResult hidden = RunProcess(Quoted(InstallerPath()) + L" -h", 20000);
   EXPECT_TRUE(hidden.started && !hidden.timedOut && hidden.exitCode == 0);
@@ -79,8 +118,8 @@ TEST_F(InstallerRunTest, OneClickFromAGameFolderInstallsThePackageBesideIt) {
   ASSERT_NE(box, nullptr) << "the second start showed no box";
   PumpMessagesFor(400);  // for the X server to show its first paint
   if (auto shot = CaptureWindow(box, 0)) SaveScreenshot(*shot, "box_already_running");
-  DWORD exitCode = 1;
-  ASSERT_TRUE(app_test::ClickUntil(box, kBoxOkButton, [&] { return second.Wait(0, &exitCode); }));
+  ASSERT_TRUE(app_test::XdotoolOn(box, XdotoolKeys(L"Return")));
+  ASSERT_TRUE(second.Wait(20000, &exitCode)) << "Return did not answer the box";
   EXPECT_EQ(exitCode, 0u);
 
   ASSERT_TRUE(run.Wait(kInstallLimitMs, &exitCode)) << "the install did not end";

@@ -131,38 +131,6 @@ int NotifyRecorder::Count(const std::wstring& entry) const {
 
 void NotifyRecorder::Clear() { entries.clear(); }
 
-namespace {
-
-std::vector<WPARAM>& PressedKeys() {
-  static std::vector<WPARAM> keys;
-  return keys;
-}
-
-}  // namespace
-
-KeyPressRecorder::KeyPressRecorder() {
-  PressedKeys().clear();
-  hook_ = ::SetWindowsHookExW(WH_GETMESSAGE, Hook, nullptr, ::GetCurrentThreadId());
-}
-
-KeyPressRecorder::~KeyPressRecorder() {
-  if (hook_) ::UnhookWindowsHookEx(hook_);
-  PressedKeys().clear();
-}
-
-bool KeyPressRecorder::Pressed(WPARAM virtualKey) const {
-  const std::vector<WPARAM>& keys = PressedKeys();
-  return std::find(keys.begin(), keys.end(), virtualKey) != keys.end();
-}
-
-LRESULT CALLBACK KeyPressRecorder::Hook(int code, WPARAM wParam, LPARAM lParam) {
-  const auto* msg = reinterpret_cast<const MSG*>(lParam);
-  if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_KEYDOWN) {
-    PressedKeys().push_back(msg->wParam);
-  }
-  return ::CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 bool StartShell(const std::wstring& command) {
   std::wstring line = L"Z:\\bin\\sh -c \"" + command + L"\"";
   STARTUPINFOW startup = {};
@@ -182,10 +150,11 @@ bool StartXdotool(const std::wstring& title, const std::wstring& commands) {
 }
 
 std::wstring XdotoolKeys(const std::wstring& keys) {
-  // A key whose press closed its window (Escape in a dialog) never had its release
-  // delivered, and Wine takes it for held down, which swallows its next press: each key is
-  // released first.
-  return L"keyup --window %1 " + keys + L" key --window %1 " + keys;
+  // A key whose press closed its window (Escape in a dialog) never has its release delivered
+  // there (xdotool ends on the window's absence), and Wine takes it for held down: that
+  // swallows its next press, and the key repeats into whichever window has the focus next.
+  // Each key is released first, and once more afterwards wherever the focus is.
+  return L"keyup --window %1 " + keys + L" key --window %1 " + keys + L"; xdotool keyup " + keys;
 }
 
 std::wstring XdotoolClick(POINT point) {

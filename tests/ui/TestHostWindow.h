@@ -78,22 +78,6 @@ class NotifyRecorder : public SkinUI::INotifyUI {
   SkinUI::CWindowHostUI& host_;
 };
 
-// Records the keys pressed (WM_KEYDOWN) that the test's thread takes from its queue, in
-// whatever loop, before anything handles them. One recorder at a time.
-class KeyPressRecorder {
- public:
-  KeyPressRecorder();
-  ~KeyPressRecorder();
-  KeyPressRecorder(const KeyPressRecorder&) = delete;
-  KeyPressRecorder& operator=(const KeyPressRecorder&) = delete;
-
-  bool Pressed(WPARAM virtualKey) const;
-
- private:
-  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
-  HHOOK hook_ = nullptr;
-};
-
 // Starts `command` with the Unix shell Wine maps to Z:\bin\sh (used for xdotool, which
 // moves the X server's real pointer and keyboard) and returns at once: Wine does not report
 // the end of a Unix process, so callers wait for the command's effect instead. False when it
