@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The installer must be a 64-bit GUI program that carries its manifest (administrator rights,
-# common controls 6), version information and skin archive, and that loads no more than the
-# least set of Windows' own DLLs at start.
+# The installer must be a 64-bit GUI program under 1.5 MiB that carries its manifest
+# (administrator rights, common controls 6, per-monitor DPI awareness), version information
+# and skin archive, and that loads no more than the least set of Windows' own DLLs at start.
 set -u
 objdump="$1" exe="$2"
 fail=0
@@ -24,6 +24,9 @@ sections=$("$objdump" -s -j .rsrc "$exe" 2>/dev/null | tr -d '\n')
 strings_out=$(strings -a -el "$exe"; strings -a "$exe")
 grep -q 'requireAdministrator' <<<"$strings_out" || { echo "manifest lacks requireAdministrator"; fail=1; }
 grep -q 'Microsoft.Windows.Common-Controls' <<<"$strings_out" || { echo "manifest lacks common controls 6"; fail=1; }
+grep -q 'PerMonitorV2' <<<"$strings_out" || { echo "manifest lacks per-monitor DPI awareness"; fail=1; }
+size=$(stat -c %s "$exe")
+[ "$size" -lt 1572864 ] || { echo "$size bytes: over 1.5 MiB"; fail=1; }
 grep -q 'ZIPRES' <<<"$strings_out" || { echo "no ZIPRES resource"; fail=1; }
 grep -q 'FileVersion' <<<"$strings_out" || { echo "no version information"; fail=1; }
 [ -n "$sections" ] || { echo "no resource section"; fail=1; }
