@@ -58,8 +58,11 @@ bool CSkinModule::LoadSkinArchiveResource(UINT id) {
   const uint8_t* data = nullptr;
   DWORD size = 0;
   if (!FindResourceBytes(MAKEINTRESOURCEW(id), kSkinArchiveType, &data, &size)) return false;
-  // The storage keeps its own copy of the archive for the life of the process.
-  return CSkinStorage::SetSkinArchive(data, size);
+  // The program's image stays mapped for the life of the process: the archive is read in
+  // place, and the pages of images never drawn (the 2x set on a 100 % display) never load. A
+  // resource library may be freed before the archive is done with, so its bytes are copied.
+  const bool lifelong = CSkinModule::GetResourceInstance() == ::GetModuleHandleW(nullptr);
+  return CSkinStorage::SetSkinArchive(data, size, lifelong);
 }
 
 }  // namespace SkinUI

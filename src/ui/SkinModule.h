@@ -33,7 +33,8 @@ class CSkinModule {
                                 std::vector<uint8_t>& bytes);
 
   // The skin archive set-up: the "ZIPRES" resource `id` becomes the skin's cached archive
-  // (CSkinStorage). False when the resource is missing, empty or no archive.
+  // (CSkinStorage), read in place when it is the program's own. False when the resource is
+  // missing, empty or no archive.
   static bool LoadSkinArchiveResource(UINT id);
 
   static constexpr const wchar_t* kSkinArchiveType = L"ZIPRES";

@@ -59,13 +59,14 @@ void CSkinStorage::SetResourcePath(const std::wstring& path) {
 
 const std::wstring& CSkinStorage::GetResourcePath() { return State().resourcePath; }
 
-bool CSkinStorage::SetSkinArchive(const void* bytes, size_t size) {
+bool CSkinStorage::SetSkinArchive(const void* bytes, size_t size, bool lifelong) {
   if (!bytes) return false;
   Settings& s = State();
   s.archive.Close();
   s.archiveName = kMemoryArchiveName;
   s.archiveCached = true;
   const auto* first = static_cast<const uint8_t*>(bytes);
+  if (lifelong) return s.archive.OpenMemory(first, size);
   return s.archive.OpenOwned(std::vector<uint8_t>(first, first + size));
 }
 

@@ -4,7 +4,7 @@
 //
 // Contract: process-wide state used only on the user-interface thread; nothing is locked.
 // The storage owns the bytes of an in-memory archive (SetSkinArchive copies them), so no
-// caller has to keep them alive. Reads are bounded by the caller's size limit and report
+// caller has to keep them alive, unless the caller says they live as long as the process. Reads are bounded by the caller's size limit and report
 // their failure as a ReadStatus; nothing throws.
 #pragma once
 
@@ -39,8 +39,9 @@ class CSkinStorage {
   static const std::wstring& GetResourcePath();
 
   // The archive in memory becomes the cached archive (ignored when bytes is null). The bytes
-  // are copied; a previously cached archive is closed. False when the bytes are no archive.
-  static bool SetSkinArchive(const void* bytes, size_t size);
+  // are copied, or borrowed when `lifelong` (a resource of the program's own image); a
+  // previously cached archive is closed. False when the bytes are no archive.
+  static bool SetSkinArchive(const void* bytes, size_t size, bool lifelong = false);
   // The archive file resource path + name; cached unless `cache` is false, in which case
   // every read opens it again.
   static bool SetSkinArchive(const std::wstring& fileName, bool cache = true);
