@@ -37,9 +37,17 @@ port=$(cat "$work/port")
 base="http://127.0.0.1:$port"
 printf '[Install]\r\nUrl=%s/pkg.bin\r\nmurl=\r\nSize=%s\r\nMd5=%s\r\nVersion=bench\r\n' \
   "$base" $((mib << 20)) "$digest" >"$work/root/qvinstall.txt"
+# The same package in one stream, to show what the ranges change against this server.
+{ cat "$work/root/qvinstall.txt"; printf 'Parallel=1\r\n'; } >"$work/root/qvinstall-1.txt"
 
-ours=() reference=()
+ours=() reference=() single=()
 for _ in 1 2 3; do
+  rm -f "$work/dl/"*
+  t0=$(now)
+  "$win_dir/wine-run.sh" "$tool" "$(windows_path "$work/dl")" "$base/qvinstall-1.txt" >"$work/out" ||
+    { cat "$work/out" >&2; exit 1; }
+  single+=("$(calc "$(now) - $t0")")
+
   rm -f "$work/dl/"*
   t0=$(now)
   "$win_dir/wine-run.sh" "$tool" "$(windows_path "$work/dl")" "$base/qvinstall.txt" >"$work/out" ||
@@ -60,4 +68,5 @@ our=$(best "${ours[@]}")
 ref=$(best "${reference[@]}")
 printf 'BENCH update_check_64mib_seconds %.3f s\n' "$our"
 printf 'BENCH update_check_curl_exe_64mib_seconds %.3f s\n' "$ref"
+printf 'BENCH update_check_one_stream_64mib_seconds %.3f s\n' "$(best "${single[@]}")"
 printf 'BENCH update_check_per_curl_exe_64mib_ratio %.3f ratio\n' "$(calc "$our / $ref")"
