@@ -38,7 +38,7 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "app/ExitCodes.h"
 #include "app/InstallerUnderTest.h"
 #include "http/RangePlan.h"

@@ -1,6 +1,6 @@
 #include "app/InstallCommands.h"
 
-#include "app/CommonText.h"
+#include "platform/CommonText.h"
 
 namespace install_commands {
 

@@ -7,7 +7,7 @@
 #include <cwchar>
 #include <iterator>
 
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "runtime/Win32Handles.h"
 
 namespace install_location {

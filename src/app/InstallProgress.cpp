@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/CommonText.h"
+#include "platform/CommonText.h"
 
 namespace install_progress {
 

@@ -2,7 +2,7 @@
 
 #include <process.h>
 
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "app/InstallCommands.h"
 #include "app/InstallProgress.h"
 #include "runtime/Logging.h"

@@ -33,7 +33,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/HeldPackage.h"
+#include "platform/HeldPackage.h"
 #include "runtime/RefPtr.h"
 #include "runtime/Win32Handles.h"
 

@@ -7,7 +7,7 @@
 #include <shellapi.h>
 
 #include "DeploymentConfig.h"
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "app/InstallCommands.h"
 #include "app/InstallWorker.h"
 #include "app/MsgBoxDlg.h"

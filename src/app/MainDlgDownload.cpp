@@ -4,7 +4,7 @@
 
 #include "app/MainDlg.h"
 
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "app/InstallProgress.h"
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"

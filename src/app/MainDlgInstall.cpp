@@ -1,7 +1,7 @@
 // CMainDlg: the progress bar and the install step with its simulated progress.
 #include "app/MainDlg.h"
 
-#include "app/CommonText.h"
+#include "platform/CommonText.h"
 #include "app/InstallCommands.h"
 #include "app/InstallProgress.h"
 #include "app/InstallWorker.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "DeploymentConfig.h"
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "app/StartupSettings.h"
 #include "app/SupportLogRules.h"
 #include "runtime/Logging.h"

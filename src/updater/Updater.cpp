@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "DeploymentConfig.h"
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "http/AnsiText.h"
 #include "http/HttpEngine.h"
 #include "http/HttpMgr.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "TestHostWindow.h"
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "support/MessagePump.h"
 
 using namespace testing_support;

@@ -28,7 +28,7 @@ std::wstring PlaceProgram(const std::wstring& program, const std::wstring& path)
 // A copy of the app test helper at `path`, sleeping; ended at the latest by the destructor.
 std::unique_ptr<testing_support::RunningProcess> StartSleeperAt(const std::wstring& path);
 
-// The app test helper (AppTestHelper.cpp says what it does).
+// The test helper (tests/platform/PlatformTestHelper.cpp says what it does).
 std::wstring HelperProgram();
 std::wstring DemoPackage();
 std::wstring DemoLauncher();

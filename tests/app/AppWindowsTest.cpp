@@ -1,4 +1,4 @@
-// The common utilities, the install location and the install step (with the demo package and
+// The install location and the install step (with the demo package and
 // launcher) on real files, processes, the registry and the test drives. The worker posts to a
 // message-only window of the test, which plays the dialog's timer through installTicks.
 #include <gtest/gtest.h>
@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "app/CommonUtils.h"
 #include "app/InstallLocation.h"
 #include "app/InstallWorker.h"
+#include "platform/CommonUtils.h"
 #include "runtime/WindowMessages.h"
 #include "support/MessagePump.h"
 
@@ -19,39 +19,6 @@ using namespace install_location;
 using namespace testing_support;
 
 namespace {
-
-TEST(CommonUtils, CreateDirMakesEveryParentButNeverTakesAFileForAFolder) {
-  TempFolder temp;
-  EXPECT_TRUE(CreateDir(temp / L"凯途网络\\凯途星联\\bin"));
-  ASSERT_TRUE(WriteTestFile(temp / L"occupied"));
-  EXPECT_FALSE(CreateDir(temp / L"occupied"));
-  EXPECT_FALSE(CreateDir(temp / L"occupied\\sub"));
-}
-
-TEST(CommonUtils, DeleteTreeNeverFollowsALinkNorTakesARelativePath) {
-  TempFolder temp;
-  const std::wstring saves = temp / L"saves";
-  const std::wstring bin = temp / L"game\\bin";
-  ASSERT_TRUE(WriteTestFile(saves + L"\\slot1.sav"));
-  ASSERT_TRUE(WriteTestFile(bin + L"\\data\\地图\\map1.pak"));
-  ASSERT_TRUE(MakeFolderLink(bin + L"\\saves", saves));
-  // Not there, a tree counts as deleted: false here is the refusal.
-  EXPECT_FALSE(DeleteTree(L"no-such-folder\\"));
-  DeleteTree(bin + L"\\");
-  EXPECT_FALSE(FileExists(bin + L"\\data\\地图\\map1.pak"));
-  EXPECT_TRUE(FileExists(saves + L"\\slot1.sav"));
-}
-
-// A helper's "kill" ends the other of its name, not itself; a process starting has no name.
-TEST(CommonUtils, KillProcessesByNameNeverEndsTheCallerNorNamelessProcesses) {
-  TempFolder temp;
-  const std::wstring name = L"kelto_killer_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
-  auto sleeper = StartSleeperAt(temp / name);
-  ASSERT_TRUE(
-      PumpMessagesUntil([&] { return FindProcessInFolder(temp.path()) == sleeper->id(); }, 5000));
-  EXPECT_EQ(RunProcess(Quoted(temp / name) + L" kill " + name, 30000).exitCode, 101u);
-  EXPECT_EQ(KillProcessesByName(L""), 0);
-}
 
 // A 32-bit launcher writes the 32-bit view, asked first; the text ends at its length or null.
 TEST(LauncherRecords, TheRegistrysThirtyTwoBitViewFirstAndItsTextToItsEnd) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 
 using testing_support::FaultRule;
 using testing_support::WideToUtf8;

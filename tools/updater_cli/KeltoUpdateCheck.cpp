@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommonUtils.h"
-#include "app/HeldPackage.h"
+#include "platform/CommonUtils.h"
+#include "platform/HeldPackage.h"
 #include "http/HttpEngine.h"
 #include "runtime/MainThreadTask.h"
 #include "updater/IGameEventListener.h"

@@ -8,7 +8,7 @@
 
 #include <cwchar>
 
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/CommonText.h"
+#include "platform/CommonText.h"
 
 #include <cstdarg>
 

@@ -1,8 +1,8 @@
-#include "app/HeldPackage.h"
+#include "platform/HeldPackage.h"
 
 #include <memory>
 
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 #include "runtime/CngCrypto.h"
 #include "runtime/Logging.h"
 #include "runtime/MD5.h"

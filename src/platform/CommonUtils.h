@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "app/CommonText.h"
+#include "platform/CommonText.h"
 
 // Runs `attempt` up to `attempts` times; after failed try k (1-based) it sleeps
 // 1 + 100 * (k - 1) ms, except after the last, where waiting would change nothing.

@@ -1,4 +1,4 @@
-#include "app/CommonUtils.h"
+#include "platform/CommonUtils.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
