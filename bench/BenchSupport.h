@@ -12,7 +12,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/DibSection.h"
+#include "ui/skin/DibSection.h"
 
 namespace bench_support {
 

@@ -14,9 +14,9 @@
 
 #include "BenchSupport.h"
 #include "MainWindowSkin.h"
-#include "ui/ControlUI.h"
-#include "ui/DialogBuilder.h"
-#include "ui/WindowHostUI.h"
+#include "ui/core/ControlUI.h"
+#include "ui/windows/DialogBuilder.h"
+#include "ui/core/WindowHostUI.h"
 
 using namespace SkinUI;
 using bench_support::Median;

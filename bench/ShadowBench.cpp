@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "ui/ShadowPixels.h"
+#include "ui/windows/ShadowPixels.h"
 
 namespace {
 

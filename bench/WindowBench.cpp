@@ -11,12 +11,12 @@
 
 #include "BenchSupport.h"
 #include "app/MsgBoxDlg.h"
-#include "ui/DialogBuilder.h"
-#include "ui/LayoutXml.h"
-#include "ui/SkinModule.h"
-#include "ui/SkinStorage.h"
-#include "ui/WindowHostUI.h"
-#include "ui/WndShadow.h"
+#include "ui/windows/DialogBuilder.h"
+#include "ui/markup/LayoutXml.h"
+#include "ui/skin/SkinModule.h"
+#include "ui/markup/SkinStorage.h"
+#include "ui/core/WindowHostUI.h"
+#include "ui/windows/WndShadow.h"
 
 using bench_support::Median;
 using bench_support::Report;

@@ -15,9 +15,9 @@
 #include "runtime/CommandLineOptions.h"
 #include "runtime/Logging.h"
 #include "runtime/MainThreadTask.h"
-#include "ui/SkinStorage.h"
-#include "ui/WindowHostUI.h"
-#include "ui/WndShadow.h"
+#include "ui/markup/SkinStorage.h"
+#include "ui/core/WindowHostUI.h"
+#include "ui/windows/WndShadow.h"
 
 const wchar_t* const CInstallerApp::kMutexName = L"qvxw_install_20170309";
 

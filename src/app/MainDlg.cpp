@@ -13,11 +13,11 @@
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "runtime/WindowMessages.h"
-#include "ui/EditUI.h"
-#include "ui/LabelUI.h"
-#include "ui/OptionUI.h"
-#include "ui/ProgressUI.h"
-#include "ui/TabLayoutUI.h"
+#include "ui/controls/EditUI.h"
+#include "ui/controls/LabelUI.h"
+#include "ui/controls/OptionUI.h"
+#include "ui/controls/ProgressUI.h"
+#include "ui/controls/TabLayoutUI.h"
 #include "updater/Updater.h"
 
 using namespace install_location;

@@ -26,7 +26,7 @@
 #include "app/ExitCodes.h"
 #include "app/InstallLocation.h"
 #include "runtime/RefPtr.h"
-#include "ui/WindowImplBase.h"
+#include "ui/windows/WindowImplBase.h"
 #include "updater/IGameEventListener.h"
 
 class CInstallWorker;

@@ -9,8 +9,8 @@
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "http/SystemProxy.h"
-#include "ui/LabelUI.h"
-#include "ui/ProgressUI.h"
+#include "ui/controls/LabelUI.h"
+#include "ui/controls/ProgressUI.h"
 #include "updater/Updater.h"
 
 // The pause between a failed attempt and its automatic retry. Test builds of the installer

@@ -7,8 +7,8 @@
 #include "app/InstallWorker.h"
 #include "app/StartupSettings.h"
 #include "runtime/WindowMessages.h"
-#include "ui/LabelUI.h"
-#include "ui/ProgressUI.h"
+#include "ui/controls/LabelUI.h"
+#include "ui/controls/ProgressUI.h"
 
 using namespace install_progress;
 

@@ -1,6 +1,6 @@
 #include "app/MsgBoxDlg.h"
 
-#include "ui/ControlUI.h"
+#include "ui/core/ControlUI.h"
 
 using SkinUI::CControlUI;
 

@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "ui/WindowImplBase.h"
+#include "ui/windows/WindowImplBase.h"
 
 namespace SkinUI {
 class CControlUI;

@@ -24,10 +24,10 @@
 #include "runtime/MainThreadTask.h"
 #include "support/MessagePump.h"
 #include "support/ScopedProxySettings.h"
-#include "ui/OptionUI.h"
-#include "ui/ProgressUI.h"
-#include "ui/TabLayoutUI.h"
-#include "ui/WinGeometry.h"
+#include "ui/controls/OptionUI.h"
+#include "ui/controls/ProgressUI.h"
+#include "ui/controls/TabLayoutUI.h"
+#include "ui/skin/WinGeometry.h"
 #include "updater/PackageFiles.h"
 
 using namespace testing_support;

@@ -15,17 +15,17 @@
 
 #include "DialogTexts.h"
 #include "app/InstallProgress.h"
-#include "ui/ContainerUI.h"
-#include "ui/DialogBuilder.h"
-#include "ui/DibSection.h"
-#include "ui/ImageLayout.h"
-#include "ui/ImageString.h"
-#include "ui/LabelUI.h"
-#include "ui/SkinModule.h"
-#include "ui/SkinStorage.h"
-#include "ui/SkinValues.h"
-#include "ui/TabLayoutUI.h"
-#include "ui/Utf8.h"
+#include "ui/core/ContainerUI.h"
+#include "ui/windows/DialogBuilder.h"
+#include "ui/skin/DibSection.h"
+#include "ui/skin/ImageLayout.h"
+#include "ui/skin/ImageString.h"
+#include "ui/controls/LabelUI.h"
+#include "ui/skin/SkinModule.h"
+#include "ui/markup/SkinStorage.h"
+#include "ui/markup/SkinValues.h"
+#include "ui/controls/TabLayoutUI.h"
+#include "ui/markup/Utf8.h"
 
 using namespace SkinUI;
 using namespace skin_testing;

@@ -14,12 +14,12 @@
 #include "TestCanvas.h"
 #include "support/PngWriter.h"
 #include "support/ZipWriter.h"
-#include "ui/ContainerUI.h"
-#include "ui/DialogBuilder.h"
-#include "ui/OptionUI.h"
-#include "ui/ProgressUI.h"
-#include "ui/SkinPainter.h"
-#include "ui/SkinStorage.h"
+#include "ui/core/ContainerUI.h"
+#include "ui/windows/DialogBuilder.h"
+#include "ui/controls/OptionUI.h"
+#include "ui/controls/ProgressUI.h"
+#include "ui/skin/SkinPainter.h"
+#include "ui/markup/SkinStorage.h"
 
 using namespace SkinUI;
 using namespace testing_support;

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "support/PngWriter.h"
-#include "ui/ControlValues.h"
-#include "ui/DisplayScale.h"
-#include "ui/ImageDecoder.h"
-#include "ui/ImageLayout.h"
-#include "ui/LayoutMath.h"
-#include "ui/PixelBlend.h"
-#include "ui/ShadowPixels.h"
+#include "ui/markup/ControlValues.h"
+#include "ui/skin/DisplayScale.h"
+#include "ui/skin/ImageDecoder.h"
+#include "ui/skin/ImageLayout.h"
+#include "ui/core/LayoutMath.h"
+#include "ui/skin/PixelBlend.h"
+#include "ui/windows/ShadowPixels.h"
 
 using namespace SkinUI;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/LayoutXml.h"
+#include "ui/markup/LayoutXml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SkinUI::CLayoutXml xml;

@@ -4,7 +4,7 @@
 
 #include "support/PngWriter.h"
 #include "support/ZipWriter.h"
-#include "ui/SkinStorage.h"
+#include "ui/markup/SkinStorage.h"
 
 namespace testing_support {
 

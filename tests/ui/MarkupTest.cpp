@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "support/ZipWriter.h"
-#include "ui/LayoutXml.h"
-#include "ui/SkinStorage.h"
-#include "ui/SkinValues.h"
-#include "ui/ZipArchive.h"
+#include "ui/markup/LayoutXml.h"
+#include "ui/markup/SkinStorage.h"
+#include "ui/markup/SkinValues.h"
+#include "ui/markup/ZipArchive.h"
 
 using namespace SkinUI;
 using testing_support::BuildZip;

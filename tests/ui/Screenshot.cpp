@@ -1,7 +1,7 @@
 #include "Screenshot.h"
 
 #include "support/TestFiles.h"
-#include "ui/DibSection.h"
+#include "ui/skin/DibSection.h"
 
 namespace testing_support {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ui/WindowImplBase.h"
+#include "ui/windows/WindowImplBase.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "LoopSteps.h"
-#include "ui/SkinStorage.h"
-#include "ui/WindowHostUI.h"
-#include "ui/WndShadow.h"
+#include "ui/markup/SkinStorage.h"
+#include "ui/core/WindowHostUI.h"
+#include "ui/windows/WndShadow.h"
 
 namespace testing_support {
 

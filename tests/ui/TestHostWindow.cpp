@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "ui/ControlUI.h"
-#include "ui/DibSection.h"
+#include "ui/core/ControlUI.h"
+#include "ui/skin/DibSection.h"
 
 namespace testing_support {
 

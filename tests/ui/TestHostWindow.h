@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/ControlEvents.h"
-#include "ui/WindowHostUI.h"
+#include "ui/core/ControlEvents.h"
+#include "ui/core/WindowHostUI.h"
 
 // RECTs compared and printed in test expectations.
 inline bool operator==(const RECT& a, const RECT& b) {

@@ -18,13 +18,13 @@
 #include "support/MessagePump.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
-#include "ui/ButtonUI.h"
-#include "ui/ContainerUI.h"
-#include "ui/DialogBuilder.h"
-#include "ui/EditUI.h"
-#include "ui/TabLayoutUI.h"
-#include "ui/WindowImplBase.h"
-#include "ui/WndShadow.h"
+#include "ui/controls/ButtonUI.h"
+#include "ui/core/ContainerUI.h"
+#include "ui/windows/DialogBuilder.h"
+#include "ui/controls/EditUI.h"
+#include "ui/controls/TabLayoutUI.h"
+#include "ui/windows/WindowImplBase.h"
+#include "ui/windows/WndShadow.h"
 
 using namespace SkinUI;
 using namespace testing_support;

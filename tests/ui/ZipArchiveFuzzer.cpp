@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/ZipWriter.h"
-#include "ui/ZipArchive.h"
+#include "ui/markup/ZipArchive.h"
 
 namespace {
 

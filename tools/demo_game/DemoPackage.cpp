@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/ZipArchive.h"
+#include "ui/markup/ZipArchive.h"
 
 namespace {
 
