@@ -15,8 +15,8 @@
 #include "BenchSupport.h"
 #include "MainWindowSkin.h"
 #include "ui/core/ControlUI.h"
-#include "ui/windows/DialogBuilder.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/windows/DialogBuilder.h"
 
 using namespace SkinUI;
 using bench_support::Median;

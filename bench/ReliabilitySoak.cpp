@@ -38,10 +38,10 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "platform/CommonUtils.h"
 #include "app/ExitCodes.h"
 #include "app/InstallerUnderTest.h"
 #include "http/RangePlan.h"
+#include "platform/CommonUtils.h"
 #include "support/FaultRule.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"

@@ -15,12 +15,12 @@
 #include "BenchSupport.h"
 #include "support/PngWriter.h"
 #include "support/ZipWriter.h"
-#include "ui/skin/AlphaBlender.h"
-#include "ui/skin/DibSection.h"
 #include "ui/markup/LayoutXml.h"
-#include "ui/skin/SkinPainter.h"
 #include "ui/markup/SkinStorage.h"
 #include "ui/markup/Utf8.h"
+#include "ui/skin/AlphaBlender.h"
+#include "ui/skin/DibSection.h"
+#include "ui/skin/SkinPainter.h"
 
 using namespace SkinUI;
 using bench_support::Median;

@@ -11,11 +11,11 @@
 
 #include "BenchSupport.h"
 #include "app/MsgBoxDlg.h"
-#include "ui/windows/DialogBuilder.h"
-#include "ui/markup/LayoutXml.h"
-#include "ui/skin/SkinModule.h"
-#include "ui/markup/SkinStorage.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/LayoutXml.h"
+#include "ui/markup/SkinStorage.h"
+#include "ui/skin/SkinModule.h"
+#include "ui/windows/DialogBuilder.h"
 #include "ui/windows/WndShadow.h"
 
 using bench_support::Median;

@@ -2,9 +2,9 @@
 
 #include <process.h>
 
-#include "platform/CommonUtils.h"
 #include "app/InstallCommands.h"
 #include "app/InstallProgress.h"
+#include "platform/CommonUtils.h"
 #include "runtime/Logging.h"
 #include "runtime/Win32Handles.h"
 #include "runtime/WindowMessages.h"

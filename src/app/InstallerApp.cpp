@@ -15,8 +15,8 @@
 #include "runtime/CommandLineOptions.h"
 #include "runtime/Logging.h"
 #include "runtime/MainThreadTask.h"
-#include "ui/markup/SkinStorage.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/SkinStorage.h"
 #include "ui/windows/WndShadow.h"
 
 const wchar_t* const CInstallerApp::kMutexName = L"qvxw_install_20170309";

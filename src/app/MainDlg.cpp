@@ -7,11 +7,11 @@
 #include <shellapi.h>
 
 #include "DeploymentConfig.h"
-#include "platform/CommonUtils.h"
 #include "app/InstallCommands.h"
 #include "app/InstallWorker.h"
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
+#include "platform/CommonUtils.h"
 #include "runtime/WindowMessages.h"
 #include "ui/controls/EditUI.h"
 #include "ui/controls/LabelUI.h"

@@ -4,11 +4,11 @@
 
 #include "app/MainDlg.h"
 
-#include "platform/CommonUtils.h"
 #include "app/InstallProgress.h"
 #include "app/MsgBoxDlg.h"
 #include "app/StartupSettings.h"
 #include "http/SystemProxy.h"
+#include "platform/CommonUtils.h"
 #include "ui/controls/LabelUI.h"
 #include "ui/controls/ProgressUI.h"
 #include "updater/Updater.h"

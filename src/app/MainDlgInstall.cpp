@@ -1,11 +1,11 @@
 // CMainDlg: the progress bar and the install step with its simulated progress.
 #include "app/MainDlg.h"
 
-#include "platform/CommonText.h"
 #include "app/InstallCommands.h"
 #include "app/InstallProgress.h"
 #include "app/InstallWorker.h"
 #include "app/StartupSettings.h"
+#include "platform/CommonText.h"
 #include "runtime/WindowMessages.h"
 #include "ui/controls/LabelUI.h"
 #include "ui/controls/ProgressUI.h"

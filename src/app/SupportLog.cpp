@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "DeploymentConfig.h"
-#include "platform/CommonUtils.h"
 #include "app/StartupSettings.h"
 #include "app/SupportLogRules.h"
+#include "platform/CommonUtils.h"
 #include "runtime/Logging.h"
 
 namespace support_log {

@@ -5,13 +5,13 @@
 #include <ctime>
 
 #include "DeploymentConfig.h"
-#include "platform/CommonUtils.h"
 #include "http/AnsiText.h"
 #include "http/HttpEngine.h"
 #include "http/HttpMgr.h"
+#include "platform/CommonUtils.h"
+#include "runtime/CngCrypto.h"
 #include "runtime/Logging.h"
 #include "runtime/WindowMessages.h"
-#include "runtime/CngCrypto.h"
 #include "updater/ManifestReader.h"
 #include "updater/ManifestTrust.h"
 #include "updater/PackageFiles.h"

@@ -15,17 +15,17 @@
 
 #include "DialogTexts.h"
 #include "app/InstallProgress.h"
+#include "ui/controls/LabelUI.h"
+#include "ui/controls/TabLayoutUI.h"
 #include "ui/core/ContainerUI.h"
-#include "ui/windows/DialogBuilder.h"
+#include "ui/markup/SkinStorage.h"
+#include "ui/markup/SkinValues.h"
+#include "ui/markup/Utf8.h"
 #include "ui/skin/DibSection.h"
 #include "ui/skin/ImageLayout.h"
 #include "ui/skin/ImageString.h"
-#include "ui/controls/LabelUI.h"
 #include "ui/skin/SkinModule.h"
-#include "ui/markup/SkinStorage.h"
-#include "ui/markup/SkinValues.h"
-#include "ui/controls/TabLayoutUI.h"
-#include "ui/markup/Utf8.h"
+#include "ui/windows/DialogBuilder.h"
 
 using namespace SkinUI;
 using namespace skin_testing;

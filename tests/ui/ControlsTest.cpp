@@ -14,12 +14,12 @@
 #include "TestCanvas.h"
 #include "support/PngWriter.h"
 #include "support/ZipWriter.h"
-#include "ui/core/ContainerUI.h"
-#include "ui/windows/DialogBuilder.h"
 #include "ui/controls/OptionUI.h"
 #include "ui/controls/ProgressUI.h"
-#include "ui/skin/SkinPainter.h"
+#include "ui/core/ContainerUI.h"
 #include "ui/markup/SkinStorage.h"
+#include "ui/skin/SkinPainter.h"
+#include "ui/windows/DialogBuilder.h"
 
 using namespace SkinUI;
 using namespace testing_support;

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "support/PngWriter.h"
+#include "ui/core/LayoutMath.h"
 #include "ui/markup/ControlValues.h"
 #include "ui/skin/DisplayScale.h"
 #include "ui/skin/ImageDecoder.h"
 #include "ui/skin/ImageLayout.h"
-#include "ui/core/LayoutMath.h"
 #include "ui/skin/PixelBlend.h"
 #include "ui/windows/ShadowPixels.h"
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/markup/Utf8.h"
 #include "ui/skin/ImageLayout.h"
 #include "ui/skin/ImageString.h"
-#include "ui/markup/Utf8.h"
 
 using namespace SkinUI;
 

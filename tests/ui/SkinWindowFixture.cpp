@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "LoopSteps.h"
-#include "ui/markup/SkinStorage.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/SkinStorage.h"
 #include "ui/windows/WndShadow.h"
 
 namespace testing_support {

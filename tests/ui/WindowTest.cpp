@@ -19,10 +19,10 @@
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 #include "ui/controls/ButtonUI.h"
-#include "ui/core/ContainerUI.h"
-#include "ui/windows/DialogBuilder.h"
 #include "ui/controls/EditUI.h"
 #include "ui/controls/TabLayoutUI.h"
+#include "ui/core/ContainerUI.h"
+#include "ui/windows/DialogBuilder.h"
 #include "ui/windows/WindowImplBase.h"
 #include "ui/windows/WndShadow.h"
 

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "http/HttpEngine.h"
 #include "platform/CommonUtils.h"
 #include "platform/HeldPackage.h"
-#include "http/HttpEngine.h"
 #include "runtime/MainThreadTask.h"
 #include "updater/IGameEventListener.h"
 #include "updater/PackageFiles.h"

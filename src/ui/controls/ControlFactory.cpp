@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "ui/controls/ButtonUI.h"
-#include "ui/core/ContainerUI.h"
 #include "ui/controls/EditUI.h"
 #include "ui/controls/HorizontalLayoutUI.h"
 #include "ui/controls/LabelUI.h"
@@ -12,6 +11,7 @@
 #include "ui/controls/ProgressUI.h"
 #include "ui/controls/TabLayoutUI.h"
 #include "ui/controls/VerticalLayoutUI.h"
+#include "ui/core/ContainerUI.h"
 
 namespace SkinUI {
 

@@ -5,12 +5,12 @@
 #include <cwchar>
 
 #include "ui/controls/ButtonUI.h"
-#include "ui/markup/ControlValues.h"
 #include "ui/controls/EditWnd.h"
-#include "ui/skin/SkinPainter.h"
-#include "ui/markup/SkinValues.h"
-#include "ui/skin/WinGeometry.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/ControlValues.h"
+#include "ui/markup/SkinValues.h"
+#include "ui/skin/SkinPainter.h"
+#include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {
 

@@ -6,9 +6,9 @@
 
 #include "runtime/WindowMessages.h"
 #include "ui/controls/EditUI.h"
+#include "ui/core/WindowHostUI.h"
 #include "ui/skin/SkinPainter.h"
 #include "ui/skin/WinGeometry.h"
-#include "ui/core/WindowHostUI.h"
 
 namespace SkinUI {
 

@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
-#include "ui/markup/ControlValues.h"
-#include "ui/skin/SkinPainter.h"
-#include "ui/markup/SkinValues.h"
-#include "ui/skin/WinGeometry.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/ControlValues.h"
+#include "ui/markup/SkinValues.h"
+#include "ui/skin/SkinPainter.h"
+#include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {
 

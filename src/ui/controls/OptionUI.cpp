@@ -3,9 +3,9 @@
 #include <cwchar>
 #include <vector>
 
-#include "ui/skin/SkinPainter.h"
-#include "ui/markup/SkinValues.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/SkinValues.h"
+#include "ui/skin/SkinPainter.h"
 
 namespace SkinUI {
 

@@ -2,10 +2,10 @@
 
 #include <cwchar>
 
-#include "ui/skin/RenderClip.h"
-#include "ui/markup/SkinValues.h"
-#include "ui/skin/WinGeometry.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/SkinValues.h"
+#include "ui/skin/RenderClip.h"
+#include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {
 

@@ -4,10 +4,10 @@
 #include <unordered_map>
 
 #include "ui/core/ControlUI.h"
+#include "ui/core/WindowHostUI.h"
 #include "ui/markup/ControlValues.h"
 #include "ui/markup/SkinValues.h"
 #include "ui/skin/WinGeometry.h"
-#include "ui/core/WindowHostUI.h"
 
 namespace SkinUI {
 

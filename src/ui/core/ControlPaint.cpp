@@ -1,11 +1,11 @@
 // The painting of CControlUI: background colour (plain or gradient), background image, the
 // status image, text and border, in that order, clipped to the part being repainted.
 #include "ui/core/ControlUI.h"
+#include "ui/core/WindowHostUI.h"
 #include "ui/markup/ControlValues.h"
 #include "ui/skin/RenderClip.h"
 #include "ui/skin/SkinPainter.h"
 #include "ui/skin/WinGeometry.h"
-#include "ui/core/WindowHostUI.h"
 
 namespace SkinUI {
 

@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
+#include "ui/core/WindowHostUI.h"
 #include "ui/markup/ControlValues.h"
 #include "ui/skin/WinGeometry.h"
-#include "ui/core/WindowHostUI.h"
 
 namespace SkinUI {
 

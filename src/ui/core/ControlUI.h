@@ -16,9 +16,9 @@
 #include <string>
 
 #include "ui/core/ControlEvents.h"
-#include "ui/skin/DisplayScale.h"
 #include "ui/core/EventHooks.h"
 #include "ui/core/LayoutMath.h"
+#include "ui/skin/DisplayScale.h"
 
 namespace SkinUI {
 

@@ -4,9 +4,9 @@
 #include <cwctype>
 
 #include "ui/core/ControlUI.h"
+#include "ui/core/WindowHostUI.h"
 #include "ui/skin/RenderClip.h"
 #include "ui/skin/SkinPainter.h"
-#include "ui/core/WindowHostUI.h"
 
 namespace SkinUI {
 

@@ -6,8 +6,8 @@
 #include "runtime/WideFormat.h"
 #include "ui/core/ContainerUI.h"
 #include "ui/core/ControlUI.h"
-#include "ui/skin/SkinPainter.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/skin/SkinPainter.h"
 
 namespace SkinUI {
 

@@ -1,7 +1,7 @@
 #include "ui/core/WindowHostResources.h"
 
-#include "ui/skin/SkinModule.h"
 #include "ui/markup/SkinStorage.h"
+#include "ui/skin/SkinModule.h"
 
 namespace SkinUI {
 

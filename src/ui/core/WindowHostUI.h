@@ -32,9 +32,9 @@
 
 #include "runtime/Win32Handles.h"
 #include "ui/core/ControlEvents.h"
-#include "ui/skin/DibSection.h"
 #include "ui/core/WindowHostResources.h"
 #include "ui/core/WindowHostSettings.h"
+#include "ui/skin/DibSection.h"
 
 namespace SkinUI {
 

@@ -1,8 +1,8 @@
 #include "ui/core/WindowWnd.h"
 
 #include "ui/core/FrameGeometry.h"
-#include "ui/skin/WinGeometry.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {
 

@@ -15,8 +15,8 @@
 #include <functional>
 #include <string>
 
-#include "ui/skin/DisplayScale.h"
 #include "ui/markup/SkinGeometry.h"
+#include "ui/skin/DisplayScale.h"
 
 namespace SkinUI {
 

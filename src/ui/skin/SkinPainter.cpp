@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/markup/SkinStorage.h"
 #include "ui/skin/AlphaBlender.h"
 #include "ui/skin/DibSection.h"
 #include "ui/skin/GdiplusPainter.h"
@@ -10,7 +11,6 @@
 #include "ui/skin/ImageLayout.h"
 #include "ui/skin/PixelBlend.h"
 #include "ui/skin/SkinModule.h"
-#include "ui/markup/SkinStorage.h"
 #include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {

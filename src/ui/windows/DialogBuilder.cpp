@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "ui/core/ContainerUI.h"
 #include "ui/controls/ControlFactory.h"
-#include "ui/skin/SkinModule.h"
+#include "ui/core/ContainerUI.h"
 #include "ui/markup/SkinValues.h"
+#include "ui/skin/SkinModule.h"
 #include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {

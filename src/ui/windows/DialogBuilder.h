@@ -23,8 +23,8 @@
 #include <string>
 
 #include "ui/core/ControlUI.h"
-#include "ui/markup/LayoutXml.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/markup/LayoutXml.h"
 
 namespace SkinUI {
 

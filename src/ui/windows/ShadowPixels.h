@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/skin/PixelBlend.h"
 #include "ui/markup/SkinGeometry.h"
+#include "ui/skin/PixelBlend.h"
 
 namespace SkinUI {
 

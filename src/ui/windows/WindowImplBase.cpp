@@ -4,8 +4,8 @@
 #include "ui/windows/WindowImplBase.h"
 
 #include "ui/core/ControlUI.h"
-#include "ui/skin/SkinModule.h"
 #include "ui/markup/SkinStorage.h"
+#include "ui/skin/SkinModule.h"
 #include "ui/windows/WndShadow.h"
 
 namespace SkinUI {

@@ -26,10 +26,10 @@
 #include <string>
 
 #include "ui/core/ControlEvents.h"
-#include "ui/windows/DialogBuilder.h"
 #include "ui/core/NotifyPump.h"
 #include "ui/core/WindowHostUI.h"
 #include "ui/core/WindowWnd.h"
+#include "ui/windows/DialogBuilder.h"
 
 namespace SkinUI {
 
