@@ -136,6 +136,15 @@ bool CHttpBase::Stop() {
   return true;
 }
 
+bool CHttpBase::WaitForRetry(bool (*join)(CHttpBase*)) {
+  retryPending = true;
+  retryTick = ::GetTickCount();
+  if (join(this)) return true;
+  // Without a scheduler to wait in (the engine is down) the failure is final.
+  retryPending = false;
+  return false;
+}
+
 void CHttpBase::ReleaseTransfer() {
   if (!curl) return;
   curl->Deactivate();

@@ -93,6 +93,9 @@ class CHttpBase {
  protected:
   // Stops the transfer object's callbacks, closes its streams and lets it go.
   void ReleaseTransfer();
+  // Back into its family's scheduler through `join` (HttpEngine.h) to run again after the
+  // retry pause; false, with nothing waiting, when there is no scheduler to go back to.
+  bool WaitForRetry(bool (*join)(CHttpBase*));
   // Sets the transfer's CURLOPT_PROXY for `requestUrl` ("" when the request goes straight to
   // its server, which also keeps libcurl from the environment's proxy); leaves the option
   // alone when the environment decides (SystemProxy.h). Without a known answer for its

@@ -59,11 +59,7 @@ void CHttpCommand::Done(CURLcode code) {
   if (attempts <= maxRetries && error.type == http_result::kCurl && error.code != 0) {
     LOG_TRACE(0, 0, L"CHttpCommand::Done() 重试.... code:%d errtype:%d  url:%ls ", error.code,
               error.type, address.c_str());
-    retryPending = true;
-    retryTick = ::GetTickCount();
-    if (CHttpEngine::JoinCommandScheduler(this)) return;
-    // Without a scheduler to wait in (the engine is down) the failure is final.
-    retryPending = false;
+    if (WaitForRetry(&CHttpEngine::JoinCommandScheduler)) return;
   }
 
   // 6.

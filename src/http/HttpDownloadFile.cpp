@@ -428,10 +428,5 @@ void CHttpDownloadFile::FinishLater() {
 bool CHttpDownloadFile::Join() { return CHttpEngine::JoinDownloadScheduler(this); }
 
 bool CHttpDownloadFile::WaitForRetry() {
-  retryPending = true;
-  retryTick = ::GetTickCount();
-  if (Join()) return true;
-  // Without a scheduler to wait in (the engine is down) the failure is final.
-  retryPending = false;
-  return false;
+  return CHttpBase::WaitForRetry(&CHttpEngine::JoinDownloadScheduler);
 }
