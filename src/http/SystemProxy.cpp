@@ -5,13 +5,12 @@
 #include "runtime/Logging.h"
 #include "runtime/MainThreadTask.h"
 #include "runtime/SimpleThread.h"
+#include "runtime/Win32Handles.h"
 
 namespace {
 
 // WinHTTP's timeouts while it fetches a proxy script: resolve, connect, send, receive.
 constexpr int kScriptTimeoutMs = 3000;
-// How long the idle lookup thread sleeps between looks at its queue.
-constexpr DWORD kLookupIdleMs = 50;
 
 class HookTask : public MainThreadTaskBase {
  public:
@@ -49,9 +48,18 @@ std::wstring OriginKey(const proxy_rules::Origin& origin) {
 
 }  // namespace
 
-// Looks queued addresses up, one at a time, for as long as the program runs.
+// Looks queued addresses up, one at a time, for as long as the program runs; between lookups
+// it sleeps until an address is queued or it is asked to stop.
 class CSystemProxy::LookupThread : public CSimpleThread {
+ public:
+  LookupThread() : wake_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  // Called under the answers' lock after an address was queued; an auto-reset event, so a
+  // wake-up given before the thread sleeps is not lost.
+  void Wake() { ::SetEvent(wake_.get()); }
+
  protected:
+  void WakeForStop() override { Wake(); }
+
   void Run() override {
     CSystemProxy& proxy = CSystemProxy::Instance();
     while (!stopRequested()) {
@@ -66,13 +74,17 @@ class CSystemProxy::LookupThread : public CSimpleThread {
         hook = proxy.answerHook_;
       }
       if (url.empty()) {
-        ::Sleep(kLookupIdleMs);
+        // Without an event (out of handles) the queue is looked at now and then instead.
+        if (!wake_ || ::WaitForSingleObject(wake_.get(), INFINITE) != WAIT_OBJECT_0) ::Sleep(50);
         continue;
       }
       proxy.For(url);
       if (hook) PostTaskToMainThread(new HookTask(hook));
     }
   }
+
+ private:
+  win::ScopedHandle wake_;
 };
 
 CSystemProxy::CSystemProxy() = default;
@@ -177,7 +189,10 @@ void CSystemProxy::QueueLookup(const std::wstring& url) {
     if (queued == url) return;
   }
   queued_.push_back(url);
-  if (lookups_ && lookups_->IsRunning()) return;
+  if (lookups_ && lookups_->IsRunning()) {
+    lookups_->Wake();
+    return;
+  }
   lookups_ = std::make_unique<LookupThread>();
   if (!lookups_->StartThread()) lookups_.reset();
 }
