@@ -29,7 +29,6 @@ CCurlWorkshop::~CCurlWorkshop() {
   // An owner that skipped the shut-down still leaves no thread on a freed object behind.
   StopThread(INFINITE);
   Cleanup();
-  if (wakeEvent_) ::CloseHandle(wakeEvent_);
 }
 
 void CCurlWorkshop::Wake() {
@@ -38,7 +37,7 @@ void CCurlWorkshop::Wake() {
   // libcurl clears its event when a wait ends, whatever ended it; the worker looks at the
   // lists and the stop flag after every wait, so a request queued before that is seen then.
   if (multi_) curl_multi_wakeup(multi_);
-  if (wakeEvent_) ::SetEvent(wakeEvent_);
+  if (wakeEvent_) ::SetEvent(wakeEvent_.get());
 }
 
 void CCurlWorkshop::WakeForStop() {
@@ -123,7 +122,7 @@ void CCurlWorkshop::Pump() {
   // transfers are settled all the same: stopped ones removed, new ones failed.
   ApplyPending();
   if (!multi_) {
-    ::WaitForSingleObject(wakeEvent_, kLongestWaitMs);
+    ::WaitForSingleObject(wakeEvent_.get(), kLongestWaitMs);
     return;
   }
   // Also without any socket (a name being resolved, a connection waiting for its next try)

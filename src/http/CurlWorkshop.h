@@ -31,6 +31,7 @@
 #include "runtime/CriticalSection.h"
 #include "runtime/RefPtr.h"
 #include "runtime/SimpleThread.h"
+#include "runtime/Win32Handles.h"
 
 class CCurlWorkshop : public CSimpleThread {
  public:
@@ -81,7 +82,7 @@ class CCurlWorkshop : public CSimpleThread {
 
   bool open_ = false;  // between Init and Cleanup; under the lock
   CURLM* multi_ = nullptr;
-  HANDLE wakeEvent_ = nullptr;  // auto-reset; the worker's wait while there is no multi_
+  win::ScopedHandle wakeEvent_;  // auto-reset; the worker's wait while there is no multi_
   TransferList pendingAdd_;
   TransferList running_;
   TransferList pendingRemove_;

@@ -4,13 +4,11 @@
 
 #include <algorithm>
 
-#include "http/AnsiText.h"
 #include "http/DownloadRules.h"
 #include "http/HttpDownloadFile.h"
 #include "http/HttpEngine.h"
 #include "http/HttpLog.h"
 #include "http/HttpMgr.h"
-#include "http/HttpText.h"
 #include "runtime/FileEx.h"
 
 using range_plan::Range;
@@ -156,10 +154,7 @@ void CRangePart::Done(CURLcode code) {
     download_.OnPartGaveUp(*this);
     return;
   }
-  retryPending = true;
-  retryTick = ::GetTickCount();
-  if (Join()) return;
-  retryPending = false;
+  if (WaitForRetry(&CHttpEngine::JoinDownloadScheduler)) return;
   busy_ = false;
   download_.OnPartGaveUp(*this);
 }
