@@ -48,7 +48,7 @@ bool CFileEx::Open(const std::wstring& path, unsigned flags, CFileExException* e
 
   SECURITY_ATTRIBUTES security = {};
   security.nLength = sizeof security;
-  security.lpSecurityDescriptor = nullptr;
+  security.lpSecurityDescriptor = creationSecurity_;
   security.bInheritHandle = (flags & NoInherit) ? FALSE : TRUE;
 
   HANDLE handle = ::CreateFileW(path.c_str(), AccessOf(flags), ShareOf(flags), &security,

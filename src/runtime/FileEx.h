@@ -51,6 +51,9 @@ class CFileEx {
   // Opens `path`; a file this object held before is closed first. On failure returns false
   // and, when `error` is given, fills it with the system error and "INVALID_HANDLE_VALUE".
   virtual bool Open(const std::wstring& path, unsigned flags, CFileExException* error = nullptr);
+  // The permissions of files that later Opens create (an existing file keeps its own); null,
+  // as at first, takes the folder's inherited ones. The descriptor must outlive those Opens.
+  void SetCreationSecurity(PSECURITY_DESCRIPTOR descriptor) { creationSecurity_ = descriptor; }
   // Returns the new position.
   virtual uint64_t Seek(int64_t distance, int origin);
   // Moves the position to `length` and ends the file there.
@@ -78,4 +81,5 @@ class CFileEx {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   bool closeOnDelete_ = false;
   std::wstring fileName_;
+  PSECURITY_DESCRIPTOR creationSecurity_ = nullptr;
 };
