@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "http/HttpResult.h"
+#include "runtime/AdminOnlyFile.h"
 #include "runtime/Logging.h"
 
 DownloadWriteFile::~DownloadWriteFile() { Close(); }
@@ -19,6 +20,7 @@ bool DownloadWriteFile::Open(const std::wstring& path) {
   Close();
   if (file_.IsOpen()) return false;
   path_ = path;
+  file_.SetCreationSecurity(admin_only_file::CreationDescriptor());
   CFileExException error;
   if (!file_.Open(path_, kOpenFlags, &error)) {
     RecordFileError(error.osError);

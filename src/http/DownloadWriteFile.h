@@ -6,7 +6,10 @@
 // the transfer starts; Write runs on the download workshop's worker; Truncate on either,
 // never both at once. Failures come back as results (false, -1) with the error kept in
 // errorCode/errorKind: kind 1 with the system error code for a file that cannot be opened or
-// written, kind 3 with 2001 for a write while no file is open. Nothing throws.
+// written, kind 3 with 2001 for a write while no file is open. Nothing throws. An elevated
+// process creates the file so that only administrators may change it (AdminOnlyFile.h): every
+// download lands in the player's own folder and comes from the network, so each one is kept
+// from lower-rights programs alike.
 #pragma once
 
 #include <cstdint>

@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include "http/HttpResult.h"
+#include "runtime/AdminOnlyFile.h"
 #include "runtime/Logging.h"
 
 std::shared_ptr<CRangeFile> CRangeFile::Open(const std::wstring& path, DWORD* error) {
   auto file = std::make_shared<CRangeFile>();
+  SECURITY_ATTRIBUTES security = {sizeof security, admin_only_file::CreationDescriptor(), FALSE};
   file->file_.reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  &security, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file->file_) {
     *error = ::GetLastError();
     return nullptr;

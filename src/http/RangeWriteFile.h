@@ -26,7 +26,8 @@
 
 class CRangeFile {
  public:
-  // Opens or creates `path`, bytes kept; null with the system error in `error`.
+  // Opens or creates `path`, bytes kept; null with the system error in `error`. A file it
+  // creates in an elevated process only administrators may change (AdminOnlyFile.h).
   static std::shared_ptr<CRangeFile> Open(const std::wstring& path, DWORD* error);
 
   // Writes all of `data` at `offset` (the worker's thread only); false with the system error
