@@ -165,13 +165,14 @@ void CButtonUI::SetFocusedTextColor(uint32_t color) {
   Invalidate();
 }
 
-void CButtonUI::PaintText(HDC dc) {
+void CButtonUI::PaintText(HDC dc) { PaintStateText(dc, textColor_, font_); }
+
+void CButtonUI::PaintStateText(HDC dc, uint32_t color, int font) {
   buttonState_ = WithFocusAndEnabled(buttonState_, IsFocused(), IsEnabled());
   const std::wstring text = GetText();
-  if (text.empty() || !manager_) return;
-  uint32_t color = (buttonState_ & kStateDisabled) ? DisabledTextColorOrDefault()
-                                                   : TextColorOrDefault();
-  int font = font_;
+  if (text.empty()) return;
+  color =
+      (buttonState_ & kStateDisabled) ? DisabledTextColorOrDefault() : TextColorOrDefault(color);
   if ((buttonState_ & kStatePushed) && pushedTextColor_ != 0) {
     color = pushedTextColor_;
   } else if ((buttonState_ & kStateHot) && hotTextColor_ != 0) {
@@ -186,9 +187,7 @@ void CButtonUI::PaintText(HDC dc) {
   } else if ((buttonState_ & kStateFocused) && focusedFont_ != -1) {
     font = focusedFont_;
   }
-  RECT rect = TextRect();
-  CSkinPainter::DrawText(dc, &manager_->GetResourceCache(), rect, text.c_str(), color, font,
-                         textStyle_, PaintsLayered());
+  DrawLabelText(dc, text, color, font, textStyle_);
 }
 
 void CButtonUI::PaintStatusImage(HDC dc) {

@@ -67,6 +67,10 @@ class CButtonUI : public CLabelUI {
   UINT GetButtonState() const { return buttonState_; }
 
  protected:
+  // The text in the colour and font of the button's state; `color` (0: the window's default)
+  // and `font` where the state has none of its own.
+  void PaintStateText(HDC dc, uint32_t color, int font);
+
   UINT buttonState_ = 0;
   std::wstring normalImage_, hotImage_, pushedImage_, focusedImage_, disabledImage_;
   std::wstring hotForeImage_, pushedForeImage_;

@@ -3,13 +3,13 @@
 #include <windowsx.h>
 
 #include <cwchar>
+#include <utility>
 
 #include "ui/controls/ButtonUI.h"
 #include "ui/controls/EditWnd.h"
 #include "ui/core/WindowHostUI.h"
 #include "ui/markup/ControlValues.h"
 #include "ui/markup/SkinValues.h"
-#include "ui/skin/SkinPainter.h"
 #include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {
@@ -53,6 +53,21 @@ void CEditUI::SetText(const wchar_t* text) {
     manager_->SendNotify(this, L"textchanged");
   }
   Invalidate();
+}
+
+uint32_t CEditUI::GetNativeEditTextColor() const {
+  return nativeTextColor_ != 0 ? nativeTextColor_ : TextColorOrDefault();
+}
+
+void CEditUI::OnNativeTextChanged(std::wstring text) {
+  text_ = std::move(text);
+  if (manager_) manager_->SendNotify(this, L"textchanged");
+}
+
+void CEditUI::OnNativeClosed() {
+  editWnd_ = nullptr;
+  Invalidate();
+  if (manager_ && manager_->GetFocus() == this) manager_->SetFocus(nullptr);
 }
 
 void CEditUI::CloseNativeWhenHidden() {
@@ -224,9 +239,7 @@ void CEditUI::PaintText(HDC dc) {
   } else if (passwordMode_) {
     text.assign(text.size(), passwordChar_);
   }
-  RECT rect = TextRect();
-  CSkinPainter::DrawText(dc, &manager_->GetResourceCache(), rect, text.c_str(), color, font_,
-                         textStyle_ | kTextSingleLine, PaintsLayered());
+  DrawLabelText(dc, text, color, font_, textStyle_ | kTextSingleLine);
 }
 
 }  // namespace SkinUI

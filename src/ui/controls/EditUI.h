@@ -53,9 +53,15 @@ class CEditUI : public CLabelUI {
   uint32_t GetNativeEditBkColor() const { return nativeBkColor_; }
   // The open native edit box, or null.
   HWND GetNativeWindow() const;
+  // The text colour inside the native box: "nativecolor", else the label's.
+  uint32_t GetNativeEditTextColor() const;
+
+  // What the native box reports. Typing changed its text: the control takes it and sends
+  // "textchanged". The box is gone: the control paints its text again and gives up the focus.
+  void OnNativeTextChanged(std::wstring text);
+  void OnNativeClosed();
 
  private:
-  friend class CEditWnd;
   void CloseNativeWhenHidden();
 
   CEditWnd* editWnd_ = nullptr;

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <string>
+#include <utility>
 
 #include "runtime/WindowMessages.h"
 #include "ui/controls/EditUI.h"
@@ -16,7 +17,7 @@ CEditWnd* CEditWnd::Open(CEditUI* owner) {
   CWindowHostUI* manager = owner ? owner->GetManager() : nullptr;
   if (!manager || !manager->GetPaintWindow()) return nullptr;
   auto* edit = new CEditWnd(owner);
-  DWORD style = WS_CHILD | ES_AUTOHSCROLL | owner->editStyle_;
+  DWORD style = WS_CHILD | ES_AUTOHSCROLL | (owner->IsNumberOnly() ? ES_NUMBER : 0);
   if (owner->IsPasswordMode()) style |= ES_PASSWORD;
   const HWND window =
       edit->Create(manager->GetPaintWindow(), nullptr, style, 0, edit->CalcPos());
@@ -96,28 +97,24 @@ void CEditWnd::OnTextChanged() {
   const int length = ::GetWindowTextLengthW(window_);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   text.resize(::GetWindowTextW(window_, &text[0], length + 1));
-  owner_->text_ = text;
-  if (CWindowHostUI* manager = owner_->GetManager()) manager->SendNotify(owner_, L"textchanged");
+  owner_->OnNativeTextChanged(std::move(text));
 }
 
 LRESULT CEditWnd::OnColorRequest(HDC dc) {
   // 0: the platform's own colours.
-  if (!owner_ || owner_->nativeBkColor_ == 0xFFFFFFFF) return 0;
-  const uint32_t text = owner_->nativeTextColor_ != 0 ? owner_->nativeTextColor_
-                                                      : owner_->TextColorOrDefault();
-  ::SetTextColor(dc, CSkinPainter::ToColorRef(text));
+  if (!owner_ || owner_->GetNativeEditBkColor() == 0xFFFFFFFF) return 0;
+  ::SetTextColor(dc, CSkinPainter::ToColorRef(owner_->GetNativeEditTextColor()));
   ::SetBkMode(dc, TRANSPARENT);
-  if (!brush_) brush_.reset(::CreateSolidBrush(CSkinPainter::ToColorRef(owner_->nativeBkColor_)));
+  if (!brush_) {
+    brush_.reset(::CreateSolidBrush(CSkinPainter::ToColorRef(owner_->GetNativeEditBkColor())));
+  }
   return reinterpret_cast<LRESULT>(brush_.get());
 }
 
 void CEditWnd::OnFinalMessage(HWND) {
   if (CEditUI* owner = owner_) {
     owner_ = nullptr;
-    owner->editWnd_ = nullptr;
-    owner->Invalidate();
-    CWindowHostUI* manager = owner->GetManager();
-    if (manager && manager->GetFocus() == owner) manager->SetFocus(nullptr);
+    owner->OnNativeClosed();
   }
   delete this;
 }

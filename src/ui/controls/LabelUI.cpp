@@ -110,8 +110,8 @@ RECT CLabelUI::TextRect() const {
   return ToRECT(ShrinkRect(ToTRect(item_), DisplayScale().Scale(ToTRect(textPadding_))));
 }
 
-uint32_t CLabelUI::TextColorOrDefault() const {
-  return textColor_ != 0 ? textColor_ : manager_ ? manager_->GetDefaultFontColor() : 0xFF000000;
+uint32_t CLabelUI::TextColorOrDefault(uint32_t color) const {
+  return color != 0 ? color : manager_ ? manager_->GetDefaultFontColor() : 0xFF000000;
 }
 
 uint32_t CLabelUI::DisabledTextColorOrDefault() const {
@@ -119,15 +119,19 @@ uint32_t CLabelUI::DisabledTextColorOrDefault() const {
   return manager_ ? manager_->GetDefaultDisabledColor() : 0xFFA7A6AA;
 }
 
-bool CLabelUI::PaintsLayered() const { return manager_ && manager_->IsBackgroundTransparent(); }
+void CLabelUI::DrawLabelText(HDC dc, const std::wstring& text, uint32_t color, int font,
+                             UINT style) {
+  if (!manager_) return;
+  RECT rect = TextRect();
+  CSkinPainter::DrawText(dc, &manager_->GetResourceCache(), rect, text.c_str(), color, font, style,
+                         manager_->IsBackgroundTransparent());
+}
 
 void CLabelUI::PaintText(HDC dc) {
   const std::wstring text = GetText();
-  if (text.empty() || !manager_) return;
-  RECT rect = TextRect();
-  CSkinPainter::DrawText(dc, &manager_->GetResourceCache(), rect, text.c_str(),
-                         IsEnabled() ? TextColorOrDefault() : DisabledTextColorOrDefault(), font_,
-                         textStyle_ | kTextSingleLine, PaintsLayered());
+  if (text.empty()) return;
+  DrawLabelText(dc, text, IsEnabled() ? TextColorOrDefault() : DisabledTextColorOrDefault(), font_,
+                textStyle_ | kTextSingleLine);
 }
 
 }  // namespace SkinUI

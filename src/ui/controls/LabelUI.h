@@ -50,9 +50,12 @@ class CLabelUI : public CControlUI {
   RECT TextRect() const;
   // The height of the label's font plus `extra`, for controls without a fixed height.
   SIZE EstimateWithFont(int extra) const;
-  uint32_t TextColorOrDefault() const;
+  // `color`, or the window's default text colour when it is 0.
+  uint32_t TextColorOrDefault(uint32_t color) const;
+  uint32_t TextColorOrDefault() const { return TextColorOrDefault(textColor_); }
   uint32_t DisabledTextColorOrDefault() const;
-  bool PaintsLayered() const;
+  // Draws `text` in the text rectangle; no manager, nothing drawn.
+  void DrawLabelText(HDC dc, const std::wstring& text, uint32_t color, int font, UINT style);
 
   uint32_t textColor_ = 0, disabledTextColor_ = 0;
   int font_ = -1;

@@ -111,18 +111,10 @@ void COptionUI::PaintStatusImage(HDC dc) {
 }
 
 void COptionUI::PaintText(HDC dc) {
-  if (!selected_) {
-    CButtonUI::PaintText(dc);
-    return;
-  }
-  // The selected colour and font stand in for the label's for this paint only.
-  const uint32_t color = textColor_;
-  const int font = font_;
-  if (selectedTextColor_ != 0) textColor_ = selectedTextColor_;
-  if (selectedFont_ != -1) font_ = selectedFont_;
-  CButtonUI::PaintText(dc);
-  textColor_ = color;
-  font_ = font;
+  const bool selectedColor = selected_ && selectedTextColor_ != 0;
+  const bool selectedFont = selected_ && selectedFont_ != -1;
+  PaintStateText(dc, selectedColor ? selectedTextColor_ : textColor_,
+                 selectedFont ? selectedFont_ : font_);
 }
 
 }  // namespace SkinUI
