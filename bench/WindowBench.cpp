@@ -23,7 +23,7 @@ using bench_support::Report;
 
 int main() {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  SkinUI::CWindowHostUI::SetInstance(instance);
+  SkinUI::CSkinModule::SetInstance(instance);
   SkinUI::CWndShadow::Initialize(instance);
   if (!SkinUI::CSkinModule::LoadSkinArchiveResource(150)) return 1;
 

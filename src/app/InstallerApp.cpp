@@ -17,6 +17,7 @@
 #include "runtime/MainThreadTask.h"
 #include "ui/core/WindowHostUI.h"
 #include "ui/markup/SkinStorage.h"
+#include "ui/skin/SkinModule.h"
 #include "ui/windows/WndShadow.h"
 
 const wchar_t* const CInstallerApp::kMutexName = L"qvxw_install_20170309";
@@ -49,7 +50,7 @@ int CInstallerApp::Run() {
 
   // 3. Instance handle for the UI framework, then the window shadow. Without layered
   //    windows the dialogs simply go without a shadow.
-  SkinUI::CWindowHostUI::SetInstance(instance_);
+  SkinUI::CSkinModule::SetInstance(instance_);
   SkinUI::CWndShadow::Initialize(instance_);
 
   // 4. One instance at a time.
@@ -166,8 +167,7 @@ void CInstallerApp::MessageLoop() {
 void CInstallerApp::Shutdown() {
   StartupSettings& settings = StartupSettings::Get();
   // 12.1 The skin archive the windows kept open.
-  if (SkinUI::CWindowHostUI::IsSkinArchiveCached() &&
-      SkinUI::CSkinStorage::GetSkinArchiveHandle()) {
+  if (SkinUI::CSkinStorage::IsSkinArchiveCached() && SkinUI::CSkinStorage::GetSkinArchiveHandle()) {
     SkinUI::CSkinStorage::CloseSkinArchive();
   }
   // 12.2 Dialog pointer, heartbeat, task window, engine.

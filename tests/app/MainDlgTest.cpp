@@ -288,7 +288,7 @@ TEST_F(MainDlgTest, EveryPageAtTheDisplaysScale) {
   SkinUI::CWindowHostUI& host = dialog_->GetPaintManager();
   EXPECT_EQ(host.GetDisplayScale().dpi(), dpi);
   expectClientSize(window(), SIZE{540, 355}, dpi);
-  const SkinUI::TImageRecord* art = host.GetImage(L"main_bk.png");
+  const SkinUI::TImageRecord* art = host.GetResourceCache().GetImage(L"main_bk.png");
   ASSERT_NE(art, nullptr);
   EXPECT_EQ(art->dpi, host.GetDisplayScale().ImageSetDpi());
   EXPECT_EQ(art->width, 540 * art->dpi / SkinUI::kBaseDpi);

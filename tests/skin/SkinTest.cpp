@@ -144,7 +144,8 @@ void CheckLayout(const wchar_t* file, int dpi) {
   const auto expectFits = [&](CControlUI* control, const std::wstring& text, int margin) {
     auto* label = static_cast<CLabelUI*>(control->GetInterface(L"Label"));
     ASSERT_NE(label, nullptr) << Utf8(control->GetName());
-    const int size = scale.Scale(layout.host.GetFontInfo(label->GetFont())->size);
+    const int size =
+        scale.Scale(layout.host.GetResourceCache().GetFontInfo(label->GetFont())->size);
     int tenths = 0;
     for (wchar_t c : text) tenths += c < 0x80 ? 6 * size : 10 * size;
     const RECT pos = label->GetPos();
@@ -166,13 +167,14 @@ void CheckLayout(const wchar_t* file, int dpi) {
   // Without a face that has the characters, each would come out as the same empty box.
   HDC dc = ::CreateCompatibleDC(nullptr);
   for (int font = 0; font < layout.fonts; ++font) {
-    const HGDIOBJ old = ::SelectObject(dc, layout.host.GetFont(font));
+    const HGDIOBJ old = ::SelectObject(dc, layout.host.GetResourceCache().GetFont(font));
     for (const std::wstring& text : all) {
       std::vector<WORD> glyphs(text.size());
       ::GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
                          GGI_MARK_NONEXISTING_GLYPHS);
       EXPECT_EQ(std::count(glyphs.begin(), glyphs.end(), 0xFFFF), 0)
-          << Utf8(layout.host.GetFontInfo(font)->faceName) << " lacks glyphs of " << Utf8(text);
+          << Utf8(layout.host.GetResourceCache().GetFontInfo(font)->faceName) << " lacks glyphs of "
+          << Utf8(text);
     }
     ::SelectObject(dc, old);
   }
@@ -192,7 +194,7 @@ void CheckLayout(const wchar_t* file, int dpi) {
     for (const wchar_t* attribute : kImageAttributes) {
       for (const TImageDrawState& d : Draws(Attr(element, attribute), pos, scale)) {
         const std::string where = name + " " + Utf8(attribute) + " " + Utf8(d.name);
-        const TImageRecord* image = layout.host.FindOrLoadImage(d.name.c_str());
+        const TImageRecord* image = layout.host.GetResourceCache().FindOrLoadImage(d.name.c_str());
         EXPECT_NE(image, nullptr) << where << " is not in the archive or does not decode";
         if (!image) continue;
         const TSize size = CSkinResourceCache::LogicalSize(*image);
@@ -238,8 +240,8 @@ TEST(SkinImages, TheProgressBarsImagesHoldUnderTheDialogsStringAtEveryWidth) {
   // column left of its head, so that stretching it never shows.
   const RECT bar = install.host.FindControl(L"pro_InstallProgress")->GetPos();
   const int width = bar.right - bar.left;
-  const TImageRecord* track = install.host.FindOrLoadImage(L"progress_bk.png");
-  const TImageRecord* fill = install.host.FindOrLoadImage(L"progress_fore.png");
+  const TImageRecord* track = install.host.GetResourceCache().FindOrLoadImage(L"progress_bk.png");
+  const TImageRecord* fill = install.host.GetResourceCache().FindOrLoadImage(L"progress_fore.png");
   ASSERT_TRUE(track && fill);
   EXPECT_EQ(track->width, width);
   EXPECT_EQ(track->height, bar.bottom - bar.top);

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ui/skin/SkinModule.h"
 #include "ui/windows/WindowImplBase.h"
 
 namespace {
@@ -30,7 +31,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
   const std::wstring mode = argv[1];
   if (mode != L"layout" && mode != L"archive") return 2;
-  SkinUI::CWindowHostUI::SetInstance(::GetModuleHandleW(nullptr));
+  SkinUI::CSkinModule::SetInstance(::GetModuleHandleW(nullptr));
   BrokenSkinDialog dialog(mode == L"archive");
   dialog.Create(nullptr, L"broken", WS_POPUP, 0, 0, 0, 0, 0);
   return 0;

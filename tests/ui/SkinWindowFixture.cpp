@@ -3,14 +3,14 @@
 #include <windows.h>
 
 #include "LoopSteps.h"
-#include "ui/core/WindowHostUI.h"
 #include "ui/markup/SkinStorage.h"
+#include "ui/skin/SkinModule.h"
 #include "ui/windows/WndShadow.h"
 
 namespace testing_support {
 
 void SkinWindowTest::SetUpTestSuite() {
-  SkinUI::CWindowHostUI::SetInstance(::GetModuleHandleW(nullptr));
+  SkinUI::CSkinModule::SetInstance(::GetModuleHandleW(nullptr));
   // Once per process; a second call only reports that it was done.
   SkinUI::CWndShadow::Initialize(::GetModuleHandleW(nullptr));
   SkinUI::CSkinStorage::CloseSkinArchive();

@@ -27,7 +27,8 @@ CEditWnd* CEditWnd::Open(CEditUI* owner) {
     return nullptr;
   }
   // Filling the box is not a change the user made: no "textchanged" for it.
-  ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(manager->GetFont(owner->GetFont())),
+  ::SendMessageW(window, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(manager->GetResourceCache().GetFont(owner->GetFont())),
                  TRUE);
   Edit_LimitText(window, owner->GetMaxChar());
   if (owner->IsPasswordMode()) Edit_SetPasswordChar(window, owner->GetPasswordChar());
@@ -45,7 +46,7 @@ CEditWnd* CEditWnd::Open(CEditUI* owner) {
 RECT CEditWnd::CalcPos() const {
   const TRect padding = owner_->DisplayScale().Scale(ToTRect(owner_->GetTextPadding()));
   RECT pos = ToRECT(ShrinkRect(ToTRect(owner_->GetPos()), padding));
-  const TFontRecord* font = owner_->GetManager()->GetFontInfo(owner_->GetFont());
+  const TFontRecord* font = owner_->GetManager()->GetResourceCache().GetFontInfo(owner_->GetFont());
   const int height = font ? static_cast<int>(font->metrics.tmHeight) : 0;
   if (height > 0 && height < pos.bottom - pos.top) {
     pos.top += (pos.bottom - pos.top - height) / 2;

@@ -68,7 +68,7 @@ void CLabelUI::SetText(const wchar_t* text) {
 SIZE CLabelUI::EstimateWithFont(int extra) const {
   const TSize fixed = DisplayScale().Scale(ToTSize(fixedSize_));
   if (fixed.cy != 0 || !manager_) return ToSIZE(fixed);
-  const TFontRecord* font = manager_->GetFontInfo(font_);
+  const TFontRecord* font = manager_->GetResourceCache().GetFontInfo(font_);
   return SIZE{fixed.cx, (font ? font->metrics.tmHeight : 0) + DisplayScale().Scale(extra)};
 }
 
@@ -111,12 +111,12 @@ RECT CLabelUI::TextRect() const {
 }
 
 uint32_t CLabelUI::TextColorOrDefault(uint32_t color) const {
-  return color != 0 ? color : manager_ ? manager_->GetDefaultFontColor() : 0xFF000000;
+  return color != 0 ? color : manager_ ? manager_->Settings().GetDefaultFontColor() : 0xFF000000;
 }
 
 uint32_t CLabelUI::DisabledTextColorOrDefault() const {
   if (disabledTextColor_ != 0) return disabledTextColor_;
-  return manager_ ? manager_->GetDefaultDisabledColor() : 0xFFA7A6AA;
+  return manager_ ? manager_->Settings().GetDefaultDisabledColor() : 0xFFA7A6AA;
 }
 
 void CLabelUI::DrawLabelText(HDC dc, const std::wstring& text, uint32_t color, int font,
@@ -124,7 +124,7 @@ void CLabelUI::DrawLabelText(HDC dc, const std::wstring& text, uint32_t color, i
   if (!manager_) return;
   RECT rect = TextRect();
   CSkinPainter::DrawText(dc, &manager_->GetResourceCache(), rect, text.c_str(), color, font, style,
-                         manager_->IsBackgroundTransparent());
+                         manager_->Settings().IsBackgroundTransparent());
 }
 
 void CLabelUI::PaintText(HDC dc) {

@@ -118,7 +118,7 @@ void CWindowHostUI::PaintFocusMark(HDC dc, const RECT& paint) {
   CRenderClip clip(dc, visible);
   const int radius = Scaled(kFocusMarkRadius);
   CSkinPainter::DrawRoundRect(dc, ring, Scaled(kFocusMarkWidth), radius, radius,
-                              GetDefaultFontColor());
+                              settings_.GetDefaultFontColor());
 }
 
 void CWindowHostUI::SetCapture() {

@@ -6,6 +6,7 @@
 #include "runtime/WindowMessages.h"
 #include "ui/core/ControlUI.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/skin/SkinModule.h"
 
 namespace SkinUI {
 
@@ -128,7 +129,8 @@ bool CWindowHostUI::MessageHandler(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
       if (!info) break;
-      const SIZE minimum = Scaled(GetMinInfo()), maximum = Scaled(GetMaxInfo());
+      const SIZE minimum = Scaled(settings_.GetMinInfo());
+      const SIZE maximum = Scaled(settings_.GetMaxInfo());
       if (minimum.cx > 0) info->ptMinTrackSize.x = minimum.cx;
       if (minimum.cy > 0) info->ptMinTrackSize.y = minimum.cy;
       if (maximum.cx > 0) info->ptMaxTrackSize.x = maximum.cx;
@@ -326,7 +328,7 @@ void CWindowHostUI::ShowTooltip(CControlUI* control) {
     tooltip_.reset(::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
                                      WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, paintWindow_,
-                                     nullptr, GetInstance(), nullptr));
+                                     nullptr, CSkinModule::GetInstance(), nullptr));
     if (!tooltip_) return;
     toolInfo_ = {};
     // The size every version of the common controls accepts.
@@ -334,7 +336,7 @@ void CWindowHostUI::ShowTooltip(CControlUI* control) {
     toolInfo_.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
     toolInfo_.hwnd = paintWindow_;
     toolInfo_.uId = reinterpret_cast<UINT_PTR>(paintWindow_);
-    toolInfo_.hinst = GetInstance();
+    toolInfo_.hinst = CSkinModule::GetInstance();
     toolInfo_.lpszText = const_cast<wchar_t*>(L"");
     ::SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&toolInfo_));
   }

@@ -118,7 +118,7 @@ void CWindowHostUI::Paint() {
     ::EndPaint(paintWindow_, &ps);
     return;
   }
-  if (IsBackgroundTransparent()) {
+  if (settings_.IsBackgroundTransparent()) {
     PaintLayered();
     return;
   }
@@ -143,7 +143,7 @@ void CWindowHostUI::Paint() {
              ps.rcPaint.bottom - ps.rcPaint.top, offscreenDC_.get(), ps.rcPaint.left,
              ps.rcPaint.top, SRCCOPY);
   }
-  if (IsShowUpdateRect()) {
+  if (settings_.IsShowUpdateRect()) {
     // Red 220: the frame of every repainted area, for finding needless repaints.
     static const HPEN redPen = ::CreatePen(PS_SOLID, 1, RGB(220, 0, 0));
     win::ScopedSelectObject pen(dc, redPen);
@@ -163,8 +163,8 @@ void CWindowHostUI::PaintLayered() {
   ::GetClientRect(paintWindow_, &client);
   RECT content = client;
   // The image string counts at 96 dpi; the content's margins are in the window's pixels.
-  const RECT border = GetShadowBorder(), margins = Scaled(border);
-  if (IsShadowWanted()) {
+  const RECT border = settings_.GetShadowBorder(), margins = Scaled(border);
+  if (settings_.IsShadowWanted()) {
     content = RECT{client.left + margins.left, client.top + margins.top,
                    client.right - margins.right, client.bottom - margins.bottom};
   }
@@ -178,9 +178,9 @@ void CWindowHostUI::PaintLayered() {
     ::GdiFlush();
     std::memset(layered_->bits(), 0, static_cast<size_t>(width) * height * 4);
     HDC target = layeredDC_.get();
-    if (IsShadowWanted() && !GetShadowImage().empty()) {
+    if (settings_.IsShadowWanted() && !settings_.GetShadowImage().empty()) {
       const std::wstring shadow = wide_format::Format(
-          L"file='%ls' corner='%u,%u,%u,%u' hole='true'", GetShadowImage().c_str(),
+          L"file='%ls' corner='%u,%u,%u,%u' hole='true'", settings_.GetShadowImage().c_str(),
           static_cast<unsigned>(border.left), static_cast<unsigned>(border.top),
           static_cast<unsigned>(border.right), static_cast<unsigned>(border.bottom));
       CSkinPainter::DrawImageString(target, &resources_, client, client, shadow.c_str());

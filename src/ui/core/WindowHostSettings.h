@@ -1,6 +1,7 @@
 // CWindowHostSettings: the settings a skinned window takes from its layout's "Window"
-// element (initial size, resizing borders, caption, corners, size limits, shadow, default
-// colours), kept by the window's paint manager for the window base and the controls.
+// element (resizing borders, caption, corners, size limits, shadow, default colours), kept
+// by the window's paint manager (CWindowHostUI::Settings) for the window base and the
+// controls. The initial size is the manager's own, since setting it resizes the window.
 //
 // Contract: user-interface thread. Plain values with accessors; setting one changes nothing
 // on screen by itself (the window base and the paint manager read them when they need them).
@@ -15,7 +16,6 @@ namespace SkinUI {
 
 class CWindowHostSettings {
  public:
-  SIZE GetInitSize() const { return initSize_; }
   RECT GetSizeBox() const { return sizeBox_; }
   void SetSizeBox(const RECT& box) { sizeBox_ = box; }
   RECT GetCaptionRect() const { return caption_; }
@@ -57,9 +57,6 @@ class CWindowHostSettings {
   void SetDefaultLinkHoverFontColor(uint32_t color) { linkHoverColor_ = color; }
   uint32_t GetDefaultSelectedBkColor() const { return selectedBkColor_; }
   void SetDefaultSelectedBkColor(uint32_t color) { selectedBkColor_ = color; }
-
- protected:
-  SIZE initSize_ = {};
 
  private:
   RECT sizeBox_ = {}, caption_ = {}, shadowBorder_ = {};

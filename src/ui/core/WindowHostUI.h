@@ -6,7 +6,10 @@
 // CWindowHostUI: the paint manager of one skinned window. It owns the window's control tree,
 // translates the window's mouse, keyboard, timer and paint messages into control events,
 // keeps focus, hover, capture and control timers, paints the tree double-buffered (or as a
-// layered window), and delivers notifications to the window's listeners.
+// layered window), and delivers notifications to the window's listeners. Its window settings
+// and its images, fonts and attribute lists are reached through Settings and GetResourceCache;
+// the process-wide ones (module, skin folder and archive) are kept by CSkinModule and
+// CSkinStorage.
 //
 // Contract: user-interface thread only; nothing is locked. The window base calls Init with
 // its window and MessageHandler for every message it does not handle itself; message loops
@@ -32,15 +35,16 @@
 
 #include "runtime/Win32Handles.h"
 #include "ui/core/ControlEvents.h"
-#include "ui/core/WindowHostResources.h"
 #include "ui/core/WindowHostSettings.h"
 #include "ui/skin/DibSection.h"
+#include "ui/skin/SkinResourceCache.h"
+#include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {
 
 class CControlUI;
 
-class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
+class CWindowHostUI {
  public:
   CWindowHostUI();
   ~CWindowHostUI();
@@ -63,11 +67,23 @@ class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
   SIZE GetClientSize() const;
   // The first size given wins; the window is resized while no tree is attached.
   void SetInitSize(int cx, int cy);
+  SIZE GetInitSize() const { return initSize_; }
   // Window opacity through the layered-window attributes; outside 0..255 ends layering.
   void SetTransparent(int alpha);
   // The back buffer of normal painting (a 32-bit DIB section), null before the first paint.
   HBITMAP GetOffscreenBitmap() const { return offscreen_ ? offscreen_->handle() : nullptr; }
   void SetOffscreenPaint(bool on) { offscreenPaint_ = on; }
+
+  // --- The window's settings and resources ---
+  CWindowHostSettings& Settings() { return settings_; }
+  const CWindowHostSettings& Settings() const { return settings_; }
+  CSkinResourceCache& GetResourceCache() { return resources_; }
+  // The window's display scale, which fonts, images and every length of the skin follow.
+  const TDisplayScale& GetDisplayScale() const { return resources_.GetScale(); }
+  // A length, size or set of margins of the skin (96 dpi) in the window's pixels.
+  int Scaled(int value) const { return GetDisplayScale().Scale(value); }
+  SIZE Scaled(SIZE size) const { return ToSIZE(GetDisplayScale().Scale(ToTSize(size))); }
+  RECT Scaled(const RECT& rect) const { return ToRECT(GetDisplayScale().Scale(ToTRect(rect))); }
 
   // --- The control tree ---
   bool AttachDialog(CControlUI* root);
@@ -156,6 +172,10 @@ class CWindowHostUI : public CWindowHostResources, public CWindowHostSettings {
   void DeleteCleanupQueue();
   // The managers that take part in message pre-translation.
   static std::vector<CWindowHostUI*>& Hosts();
+
+  CWindowHostSettings settings_;
+  CSkinResourceCache resources_;
+  SIZE initSize_ = {};
 
   HWND paintWindow_ = nullptr;
   HDC paintDC_ = nullptr;

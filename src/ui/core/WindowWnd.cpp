@@ -2,6 +2,7 @@
 
 #include "ui/core/FrameGeometry.h"
 #include "ui/core/WindowHostUI.h"
+#include "ui/skin/SkinModule.h"
 #include "ui/skin/WinGeometry.h"
 
 namespace SkinUI {
@@ -53,7 +54,7 @@ CWindowWnd::~CWindowWnd() {
 }
 
 HINSTANCE CWindowWnd::ClassInstance() {
-  HINSTANCE instance = CWindowHostUI::GetInstance();
+  HINSTANCE instance = CSkinModule::GetInstance();
   return instance ? instance : ::GetModuleHandleW(nullptr);
 }
 

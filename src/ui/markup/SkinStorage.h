@@ -1,11 +1,12 @@
 // CSkinStorage: where the skin's files come from, for the whole process: a folder (the
 // resource path) and optionally a zip archive, held open in memory or opened from a file.
-// The paint manager exposes these settings as its own static operations.
+// These settings live here alone; the window base and the program set them directly.
 //
 // Contract: process-wide state used only on the user-interface thread; nothing is locked.
 // The storage owns the bytes of an in-memory archive (SetSkinArchive copies them), so no
-// caller has to keep them alive, unless the caller says they live as long as the process. Reads are bounded by the caller's size limit and report
-// their failure as a ReadStatus; nothing throws.
+// caller has to keep them alive, unless the caller says they live as long as the process.
+// Reads are bounded by the caller's size limit and report their failure as a ReadStatus;
+// nothing throws.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // CSkinModule: the program's module and the module its skin resources come from, for the
 // whole process, and the loading of the skin archive that the executable carries as a
-// "ZIPRES" resource. The paint manager exposes these as its own static operations.
+// "ZIPRES" resource. The program gives its module here at start-up; the skin's folder and
+// archive are CSkinStorage's.
 //
 // Contract: set once at start-up on the user-interface thread and read there afterwards;
 // nothing is locked. Resource bytes are copied out, so callers own what they get. Failures

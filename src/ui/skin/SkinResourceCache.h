@@ -1,9 +1,10 @@
 // CSkinResourceCache: the resources one skinned window draws with: its decoded images by
 // name, its fonts by index, and the default attribute lists of its control classes. The
-// paint manager holds one and offers these operations as its own; a parent cache (none in
-// this program) is consulted for fonts and default attribute lists. Fonts are made and images
-// chosen for the window's display scale: an image named "a.png" comes from "a@2x.png" above
-// 100 % when the skin has one, and parts of images are resampled for scales between the sets.
+// paint manager holds one for its window, and controls and dialogs reach it there
+// (GetResourceCache); a parent cache (none in this program) is consulted for fonts and
+// default attribute lists. Fonts are made and images chosen for the window's display scale:
+// an image named "a.png" comes from "a@2x.png" above 100 % when the skin has one, and parts
+// of images are resampled for scales between the sets.
 //
 // Contract: user-interface thread only. The cache owns every image bitmap, font and list
 // it holds and frees them when destroyed or removed; returned pointers and handles stay
@@ -72,10 +73,12 @@ class CSkinResourceCache {
   // Loads `name` (a file of the skin, or with a resource `type` a numeric resource id that
   // the name spells) and stores it under the name. Null when it cannot be loaded or the name
   // is already taken.
-  const TImageRecord* AddImage(const wchar_t* name, const wchar_t* type, uint32_t mask);
+  const TImageRecord* AddImage(const wchar_t* name, const wchar_t* type = nullptr,
+                               uint32_t mask = 0);
   const TImageRecord* GetImage(const wchar_t* name) const;
   // The stored record, else AddImage: the first load decides type and mask for good.
-  const TImageRecord* FindOrLoadImage(const wchar_t* name, const wchar_t* type, uint32_t mask);
+  const TImageRecord* FindOrLoadImage(const wchar_t* name, const wchar_t* type = nullptr,
+                                      uint32_t mask = 0);
   bool RemoveImage(const wchar_t* name);
   void RemoveAllImages();
   // The size of `image` in 1x pixels, which image strings count in.

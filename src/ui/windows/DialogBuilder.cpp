@@ -49,36 +49,35 @@ const wchar_t* ResourceName(const wchar_t* layout) {
 }
 
 // The "Window" attributes, by the kind of value each takes.
-using SizeSetter = void (CWindowHostUI::*)(int cx, int cy);
-using RectSetter = void (CWindowHostUI::*)(const RECT& rect);
-using BoolSetter = void (CWindowHostUI::*)(bool on);
-using ColorSetter = void (CWindowHostUI::*)(uint32_t color);
+using SizeSetter = void (CWindowHostSettings::*)(int cx, int cy);
+using RectSetter = void (CWindowHostSettings::*)(const RECT& rect);
+using BoolSetter = void (CWindowHostSettings::*)(bool on);
+using ColorSetter = void (CWindowHostSettings::*)(uint32_t color);
 
 const std::pair<const wchar_t*, SizeSetter> kSizeSettings[] = {
-    {L"size", &CWindowHostUI::SetInitSize},
-    {L"roundcorner", &CWindowHostUI::SetRoundCorner},
-    {L"shadowcorner", &CWindowHostUI::SetShadowCorner},
-    {L"mininfo", &CWindowHostUI::SetMinInfo},
-    {L"maxinfo", &CWindowHostUI::SetMaxInfo},
-    {L"sizegrip", &CWindowHostUI::SetSizeGrip},
+    {L"roundcorner", &CWindowHostSettings::SetRoundCorner},
+    {L"shadowcorner", &CWindowHostSettings::SetShadowCorner},
+    {L"mininfo", &CWindowHostSettings::SetMinInfo},
+    {L"maxinfo", &CWindowHostSettings::SetMaxInfo},
+    {L"sizegrip", &CWindowHostSettings::SetSizeGrip},
 };
 const std::pair<const wchar_t*, RectSetter> kRectSettings[] = {
-    {L"sizebox", &CWindowHostUI::SetSizeBox},
-    {L"caption", &CWindowHostUI::SetCaptionRect},
-    {L"shadowborder", &CWindowHostUI::SetShadowBorder},
+    {L"sizebox", &CWindowHostSettings::SetSizeBox},
+    {L"caption", &CWindowHostSettings::SetCaptionRect},
+    {L"shadowborder", &CWindowHostSettings::SetShadowBorder},
 };
 const std::pair<const wchar_t*, BoolSetter> kBoolSettings[] = {
-    {L"showdirty", &CWindowHostUI::SetShowUpdateRect},
-    {L"bktrans", &CWindowHostUI::SetBackgroundTransparent},
-    {L"shadow", &CWindowHostUI::SetShadowWanted},
-    {L"selfshadow", &CWindowHostUI::SetSelfShadow},
+    {L"showdirty", &CWindowHostSettings::SetShowUpdateRect},
+    {L"bktrans", &CWindowHostSettings::SetBackgroundTransparent},
+    {L"shadow", &CWindowHostSettings::SetShadowWanted},
+    {L"selfshadow", &CWindowHostSettings::SetSelfShadow},
 };
 const std::pair<const wchar_t*, ColorSetter> kColorSettings[] = {
-    {L"disabledfontcolor", &CWindowHostUI::SetDefaultDisabledColor},
-    {L"defaultfontcolor", &CWindowHostUI::SetDefaultFontColor},
-    {L"linkfontcolor", &CWindowHostUI::SetDefaultLinkFontColor},
-    {L"linkhoverfontcolor", &CWindowHostUI::SetDefaultLinkHoverFontColor},
-    {L"selectedcolor", &CWindowHostUI::SetDefaultSelectedBkColor},
+    {L"disabledfontcolor", &CWindowHostSettings::SetDefaultDisabledColor},
+    {L"defaultfontcolor", &CWindowHostSettings::SetDefaultFontColor},
+    {L"linkfontcolor", &CWindowHostSettings::SetDefaultLinkFontColor},
+    {L"linkhoverfontcolor", &CWindowHostSettings::SetDefaultLinkHoverFontColor},
+    {L"selectedcolor", &CWindowHostSettings::SetDefaultSelectedBkColor},
 };
 
 // Finds `name` in `settings` and hands `apply` its setter; false when it is not there.
@@ -94,23 +93,27 @@ bool ApplySetting(const std::pair<const wchar_t*, Setter> (&settings)[N], const 
 }
 
 void ApplyWindowAttribute(CWindowHostUI& manager, const wchar_t* name, const wchar_t* value) {
+  CWindowHostSettings& settings = manager.Settings();
   const bool applied =
       ApplySetting(kSizeSettings, name,
                    [&](SizeSetter set) {
                      const TSize size = ParseSize(value);
-                     (manager.*set)(size.cx, size.cy);
+                     (settings.*set)(size.cx, size.cy);
                    }) ||
       ApplySetting(kRectSettings, name,
-                   [&](RectSetter set) { (manager.*set)(ToRECT(ParseRect(value))); }) ||
+                   [&](RectSetter set) { (settings.*set)(ToRECT(ParseRect(value))); }) ||
       ApplySetting(kBoolSettings, name,
-                   [&](BoolSetter set) { (manager.*set)(ParseBool(value)); }) ||
+                   [&](BoolSetter set) { (settings.*set)(ParseBool(value)); }) ||
       ApplySetting(kColorSettings, name,
-                   [&](ColorSetter set) { (manager.*set)(ParseColor(value)); });
+                   [&](ColorSetter set) { (settings.*set)(ParseColor(value)); });
   if (applied) return;
-  if (Is(name, L"alpha")) {
+  if (Is(name, L"size")) {
+    const TSize size = ParseSize(value);
+    manager.SetInitSize(size.cx, size.cy);
+  } else if (Is(name, L"alpha")) {
     manager.SetTransparent(ParseInt(value));
   } else if (Is(name, L"shadowimage")) {
-    manager.SetShadowImage(value);
+    settings.SetShadowImage(value);
   }
 }
 
@@ -175,26 +178,27 @@ bool CDialogBuilder::Load(const wchar_t* layout, const wchar_t* type) {
 }
 
 void CDialogBuilder::ApplyResources(const CLayoutXmlNode& root, CWindowHostUI& manager) {
+  CSkinResourceCache& resources = manager.GetResourceCache();
   for (CLayoutXmlNode node = root.GetChild(); node.IsValid(); node = node.GetSibling()) {
     const wchar_t* element = node.GetName();
     if (Is(element, L"Image")) {
       const std::wstring name = Attribute(node, L"name");
       const std::wstring type = Attribute(node, L"restype");
-      manager.AddImage(name.c_str(), type.empty() ? nullptr : type.c_str(),
-                       ParseColor(Attribute(node, L"mask").c_str()));
+      resources.AddImage(name.c_str(), type.empty() ? nullptr : type.c_str(),
+                         ParseColor(Attribute(node, L"mask").c_str()));
     } else if (Is(element, L"Font")) {
       const std::wstring face = Attribute(node, L"name");
       const int size = ParseInt(Attribute(node, L"size", L"12").c_str());
       const bool bold = ParseBool(Attribute(node, L"bold").c_str());
       const bool underline = ParseBool(Attribute(node, L"underline").c_str());
       const bool italic = ParseBool(Attribute(node, L"italic").c_str());
-      manager.AddFont(face.c_str(), size, bold, underline, italic);
+      resources.AddFont(face.c_str(), size, bold, underline, italic);
       if (ParseBool(Attribute(node, L"default").c_str())) {
-        manager.SetDefaultFont(face.c_str(), size, bold, underline, italic);
+        resources.SetDefaultFont(face.c_str(), size, bold, underline, italic);
       }
     } else if (Is(element, L"Default")) {
-      manager.AddDefaultAttributeList(Attribute(node, L"name").c_str(),
-                                      Attribute(node, L"value").c_str());
+      resources.AddDefaultAttributeList(Attribute(node, L"name").c_str(),
+                                        Attribute(node, L"value").c_str());
     }
   }
 }
@@ -227,7 +231,7 @@ CControlUI* CDialogBuilder::Parse(CLayoutXmlNode node, CControlUI* parent,
     // a parent already in a live tree registers the control under its final name.
     if (manager) {
       control->SetManager(manager, nullptr, false);
-      if (const wchar_t* defaults = manager->GetDefaultAttributeList(element)) {
+      if (const wchar_t* defaults = manager->GetResourceCache().GetDefaultAttributeList(element)) {
         control->ApplyAttributeList(defaults);
       }
     }

@@ -44,8 +44,8 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
   paintManager_.Init(window_);
   paintManager_.AddPreMessageFilter(this);
   // 3, 4. Where the skin's files come from.
-  if (CWindowHostUI::GetResourcePath().empty()) {
-    CWindowHostUI::SetResourcePath((CWindowHostUI::GetInstancePath() + GetSkinFolder()).c_str());
+  if (CSkinStorage::GetResourcePath().empty()) {
+    CSkinStorage::SetResourcePath(CSkinModule::GetInstancePath() + GetSkinFolder());
   }
   if (!PrepareSkinSource()) FailSkinLoading();
   // 5, 6. The tree; without one the program cannot go on.
@@ -55,7 +55,8 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
   paintManager_.AttachDialog(root);
   paintManager_.AddNotifier(this);
   // 8. The shadow belongs to the window once attached.
-  if (paintManager_.IsShadowWanted() && !paintManager_.IsSelfShadow()) {
+  const CWindowHostSettings& settings = paintManager_.Settings();
+  if (settings.IsShadowWanted() && !settings.IsSelfShadow()) {
     auto* shadow = new CWndShadow;
     shadow->SetSize(paintManager_.Scaled(kShadowWidth));
     if (shadow->Create(window_)) {
@@ -72,7 +73,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
 bool WindowImplBase::PrepareSkinSource() {
   switch (GetResourceType()) {
     case kResourceZip:
-      return CWindowHostUI::SetSkinArchive(GetSkinArchiveName().c_str());
+      return CSkinStorage::SetSkinArchive(GetSkinArchiveName());
     case kResourceZipResource:
       // The archive is copied out of the resource once and serves every later window.
       if (CSkinStorage::GetSkinArchiveHandle() &&

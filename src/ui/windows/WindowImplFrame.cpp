@@ -26,9 +26,10 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
   ::ScreenToClient(window_, &point);
   RECT client = {};
   ::GetClientRect(window_, &client);
-  const TFrameRules rules = {ToTRect(paintManager_.Scaled(paintManager_.GetSizeBox())),
-                             ToTRect(paintManager_.Scaled(paintManager_.GetCaptionRect())),
-                             ToTSize(paintManager_.Scaled(paintManager_.GetSizeGrip()))};
+  const CWindowHostSettings& settings = paintManager_.Settings();
+  const TFrameRules rules = {ToTRect(paintManager_.Scaled(settings.GetSizeBox())),
+                             ToTRect(paintManager_.Scaled(settings.GetCaptionRect())),
+                             ToTSize(paintManager_.Scaled(settings.GetSizeGrip()))};
   const int area = CFrameGeometry::HitTest(TPoint{point.x, point.y}, ToTRect(client), rules,
                                            ::IsZoomed(window_) != FALSE);
   if (area != kHitCaption) return area;
@@ -72,14 +73,14 @@ LRESULT WindowImplBase::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, bool& handl
   const RECT& work = monitor.rcWork;
   info->ptMaxPosition = POINT{work.left - monitor.rcMonitor.left, work.top - monitor.rcMonitor.top};
   info->ptMaxTrackSize = POINT{work.right - work.left, work.bottom - work.top};
-  const SIZE minimum = paintManager_.Scaled(paintManager_.GetMinInfo());
+  const SIZE minimum = paintManager_.Scaled(paintManager_.Settings().GetMinInfo());
   info->ptMinTrackSize = POINT{minimum.cx, minimum.cy};
   return 0;
 }
 
 LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
   handled = false;
-  const SIZE round = paintManager_.Scaled(paintManager_.GetRoundCorner());
+  const SIZE round = paintManager_.Scaled(paintManager_.Settings().GetRoundCorner());
   if (::IsIconic(window_) || (round.cx <= 0 && round.cy <= 0)) return 0;
   RECT bounds = {};
   ::GetWindowRect(window_, &bounds);
