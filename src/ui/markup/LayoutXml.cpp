@@ -49,9 +49,9 @@ constexpr TEntity kEntities[] = {
 }  // namespace
 
 // One parse of one document; rewrites the document text in place.
-class CLayoutXmlParser {
+class CLayoutXml::Parser {
  public:
-  explicit CLayoutXmlParser(CLayoutXml& doc)
+  explicit Parser(CLayoutXml& doc)
       : doc_(doc), base_(doc.text_.get()), p_(base_) {}
 
   bool Run();
@@ -79,7 +79,7 @@ class CLayoutXmlParser {
   wchar_t* p_;
 };
 
-bool CLayoutXmlParser::Run() {
+bool CLayoutXml::Parser::Run() {
   // Pass 1 (set-up): record 0 is a placeholder so that 0 can mean "none" in the links.
   doc_.elements_.clear();
   doc_.elements_.push_back(CLayoutXml::TElement{});
@@ -164,14 +164,14 @@ bool CLayoutXmlParser::Run() {
   }
 }
 
-void CLayoutXmlParser::SkipMarkup() {
+void CLayoutXml::Parser::SkipMarkup() {
   // Comments end at the first "->", processing instructions at the first "?>".
   const wchar_t first = (*p_ == L'!') ? L'-' : L'?';
   while (*p_ && !(p_[0] == first && p_[1] == L'>')) ++p_;
   if (*p_) p_ += 2;
 }
 
-uint32_t CLayoutXmlParser::AppendElement(uint32_t parent, uint32_t previous) {
+uint32_t CLayoutXml::Parser::AppendElement(uint32_t parent, uint32_t previous) {
   std::vector<CLayoutXml::TElement>& elements = doc_.elements_;
   if (elements.size() == elements.capacity()) {
     elements.reserve(elements.capacity() + elements.capacity() / 2 + 500);
@@ -186,7 +186,7 @@ uint32_t CLayoutXmlParser::AppendElement(uint32_t parent, uint32_t previous) {
   return index;
 }
 
-bool CLayoutXmlParser::ParseAttributes() {
+bool CLayoutXml::Parser::ParseAttributes() {
   if (*p_ == L'>') return true;
   // "<name/>": the slash belongs to the tag's end, not to the attributes.
   if (p_[0] == L'/' && p_[1] == L'>') return true;
@@ -214,7 +214,7 @@ bool CLayoutXmlParser::ParseAttributes() {
   return true;
 }
 
-wchar_t* CLayoutXmlParser::ParseData(wchar_t stop) {
+wchar_t* CLayoutXml::Parser::ParseData(wchar_t stop) {
   wchar_t* src = p_;
   wchar_t* dst = p_;
   while (*src != 0 && *src != stop) {
@@ -252,7 +252,7 @@ wchar_t* CLayoutXmlParser::ParseData(wchar_t stop) {
   return dst;
 }
 
-bool CLayoutXmlParser::CloseElement(uint32_t element, uint32_t nameLength, wchar_t* dataEnd) {
+bool CLayoutXml::Parser::CloseElement(uint32_t element, uint32_t nameLength, wchar_t* dataEnd) {
   *dataEnd = 0;
   *p_ = 0;
   p_ += 2;
@@ -338,7 +338,7 @@ bool CLayoutXml::Parse(size_t length) {
     Release();
     return Fail(L"File too large", nullptr);
   }
-  CLayoutXmlParser parser(*this);
+  Parser parser(*this);
   if (parser.Run()) return true;
   Release();
   return false;

@@ -90,7 +90,8 @@ class CLayoutXml {
 
  private:
   friend class CLayoutXmlNode;
-  friend class CLayoutXmlParser;
+  // One parse of the document (LayoutXml.cpp), which fills the element table.
+  class Parser;
 
   struct TElement {
     uint32_t start;   // offset of the name
