@@ -18,7 +18,8 @@
 //   nginx OPEN THROTTLED
 //            the same 1 GiB from nginx at two addresses (download.sh starts it): the engine
 //            against curl.exe on an open loopback, and where each connection is held to a
-//            fixed rate, as CDNs and ISPs hold a single stream
+//            fixed rate, as CDNs and ISPs hold a single stream; and how soon after each
+//            engine download's last byte its digest's verdict comes, against a full read
 //
 // Timed contenders run in turns, and each keeps its best time. Prints "BENCH <name> <value>
 // <unit>" lines; the ratios compare figures of this run. KELTO_BENCH_MIB sets a smaller
@@ -30,6 +31,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,7 @@
 #include "http/DownloadWriteFile.h"
 #include "http/HttpDownloadFile.h"
 #include "http/HttpEngine.h"
+#include "runtime/PrefixDigest.h"
 #include "runtime/FileEx.h"
 #include "runtime/MainThreadTask.h"
 #include "support/MessagePump.h"
@@ -63,6 +66,7 @@ constexpr DWORD kFormerLoopMs = 10000;
 struct Measure {
   double seconds = -1;  // < 0: failed
   double cpuSeconds = -1;
+  double verdictSeconds = 0;  // the digest's wait after the download ended
 };
 
 double CpuSeconds(HANDLE process) {
@@ -84,6 +88,19 @@ struct EngineRun {
   int type = -1;
 };
 
+// The engine digests the package while it downloads, as the update module has it do: its MD5,
+// as the manifests here give, and with `sha256` its SHA-256 too, as a signed manifest gives.
+// The verdict's wait after the download ended, against the time the same digests take
+// reading the whole file after its last byte, as the install step did before (the first
+// run's file, page cache warm).
+double gFullReadVerdict = -1;
+
+double VerdictSeconds(CPrefixDigest& digest, uint64_t size, bool sha256) {
+  std::wstring md5, sha;
+  const double start = PreciseNow();
+  return digest.Wait(size, &md5, sha256 ? &sha : nullptr) ? PreciseNow() - start : -1;
+}
+
 void OnEngineDone(void* user, int type, int) {
   EngineRun* run = static_cast<EngineRun*>(user);
   run->done = true;
@@ -91,11 +108,13 @@ void OnEngineDone(void* user, int type, int) {
 }
 
 Measure Engine(const std::wstring& url, const std::wstring& path, uint64_t size, long bufferSize,
-               int parallel = CHttpDownloadFile::kDefaultParallelRanges) {
+               int parallel = CHttpDownloadFile::kDefaultParallelRanges, bool sha256 = false) {
   Measure m;
   CHttpDownloadFile download;
   download.receiveBufferSize = bufferSize;
   download.parallelRanges = parallel;
+  download.wantDigest = true;
+  download.wantSha256 = sha256;
   EngineRun run;
   const double cpu = CpuSeconds(::GetCurrentProcess());
   const double start = PreciseNow();
@@ -103,6 +122,12 @@ Measure Engine(const std::wstring& url, const std::wstring& path, uint64_t size,
   if (!testing_support::PumpMessagesUntil([&] { return run.done; }, 600000)) return m;
   const double seconds = PreciseNow() - start;
   if (run.type != 0 || !HasSize(path, size)) return m;
+  m.verdictSeconds = VerdictSeconds(*download.digest, size, sha256);
+  if (m.verdictSeconds < 0) return m;
+  if (gFullReadVerdict < 0) {
+    CPrefixDigest whole(path, false);
+    gFullReadVerdict = VerdictSeconds(whole, size, false);
+  }
   m.seconds = seconds;
   m.cpuSeconds = CpuSeconds(::GetCurrentProcess()) - cpu;
   return m;
@@ -222,6 +247,7 @@ struct Contender {
   const char* name;
   std::function<Measure()> run;
   Measure best;
+  double worstVerdict = 0;
 };
 
 // Runs each contender `rounds` times, each round starting with another one, so that none
@@ -239,6 +265,7 @@ bool RunRounds(std::vector<Contender>& contenders, int rounds, const std::wstrin
         return false;
       }
       KeepBest(contender.best, m);
+      contender.worstVerdict = std::max(contender.worstVerdict, m.verdictSeconds);
     }
   }
   return true;
@@ -453,6 +480,11 @@ int NginxPart(const std::wstring& openUrl, const std::wstring& throttledUrl,
        [&] { return Engine(throttledUrl, target, size, buffer); }},
       {"curl.exe's throttled download",
        [&] { return CurlTool(curlExe, throttledUrl, target, size); }},
+      {"the engine's throttled download with SHA-256",
+       [&] {
+         return Engine(throttledUrl, target, size, buffer,
+                       CHttpDownloadFile::kDefaultParallelRanges, true);
+       }},
   };
   std::vector<Contender> open = {
       {"the engine's download from nginx", [&] { return Engine(openUrl, target, size, buffer); }},
@@ -487,6 +519,13 @@ int NginxPart(const std::wstring& openUrl, const std::wstring& throttledUrl,
               open[1].best.seconds / open[0].best.seconds);
   std::printf("BENCH download_open_one_stream_ratio %.3f ratio\n",
               open[1].best.seconds / open[2].best.seconds);
+  // The slowest verdict of any run, in ranges or one stream, open or throttled (MD5).
+  const double verdict = std::max({open[0].worstVerdict, open[2].worstVerdict,
+                                   throttled[0].worstVerdict});
+  std::printf("BENCH digest_verdict_after_last_byte %.3f s\n", verdict);
+  std::printf("BENCH digest_full_read_after_last_byte %.3f s\n", gFullReadVerdict);
+  std::printf("BENCH digest_verdict_ratio %.3f ratio\n", verdict / gFullReadVerdict);
+  std::printf("BENCH digest_verdict_sha256_throttled %.3f s\n", throttled[2].worstVerdict);
   return 0;
 }
 

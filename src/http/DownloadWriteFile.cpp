@@ -27,7 +27,7 @@ bool DownloadWriteFile::Open(const std::wstring& path) {
     return false;
   }
   try {
-    file_.Seek(0, CFileEx::End);
+    size_ = file_.Seek(0, CFileEx::End);
   } catch (const CFileExException& e) {
     file_.Abort();
     RecordFileError(e.osError);
@@ -48,6 +48,8 @@ int32_t DownloadWriteFile::Write(const void* data, uint32_t length) {
     RecordFileError(e.osError);
     return -1;
   }
+  size_ += length;
+  if (digest) digest->Advance(size_);
   return static_cast<int32_t>(length);
 }
 
@@ -64,6 +66,8 @@ void DownloadWriteFile::Close() {
 }
 
 void DownloadWriteFile::Truncate() {
+  size_ = 0;
+  if (digest) digest->Restart();
   if (!file_.IsOpen()) {
     if (!path_.empty()) ::DeleteFileW(path_.c_str());
     return;

@@ -13,10 +13,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "http/BaseStream.h"
 #include "runtime/FileEx.h"
+#include "runtime/PrefixDigest.h"
 
 class DownloadWriteFile : public OBaseStream {
  public:
@@ -40,10 +42,14 @@ class DownloadWriteFile : public OBaseStream {
   bool IsOpen() const { return file_.IsOpen(); }
   const std::wstring& path() const { return path_; }
 
+  // Told of every write (the file grows from its start without a gap); may be null.
+  std::shared_ptr<CPrefixDigest> digest;
+
  private:
   // Logs a failed open, write or truncation and keeps the system error.
   void RecordFileError(int32_t osError);
 
   std::wstring path_;
   CFileEx file_;
+  uint64_t size_ = 0;  // of the open file
 };

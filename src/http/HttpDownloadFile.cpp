@@ -126,6 +126,7 @@ bool CHttpDownloadFile::Setup(const std::wstring& backupUrls, const std::wstring
   result = ProtoValue(ProtoValue::kMap);
   speedSamples.Clear();
   dnsRoutes_.clear();
+  digest = wantDigest ? std::make_shared<CPrefixDigest>(localPath, wantSha256) : nullptr;
   if (parallelRanges > 1 && expectedSize >= rangeThreshold && !urls.empty()) {
     if (!ranged_) ranged_ = std::make_unique<CRangedDownload>(*this);
     if (ranged_->Begin(parallelRanges, rangeTag)) return true;
@@ -168,6 +169,7 @@ bool CHttpDownloadFile::Start() {
     return false;
   }
   DownloadWriteFile* const file = writer.get();
+  file->digest = digest;
   transfer->SetOutput(std::move(writer));
   curl = transfer;
 
@@ -204,6 +206,8 @@ bool CHttpDownloadFile::Start() {
     case ResumeAction::kContinue:
       LOG_TRACE(2, 0, L"开始断点下载 %ls pos:%lld", localPath.c_str(), shown);
       curl->resuming = true;
+      // Digested in the background while the rest arrives.
+      if (digest) digest->Advance(static_cast<uint64_t>(size));
       break;
   }
   resumeOffset = plan.offset;
@@ -264,6 +268,7 @@ void CHttpDownloadFile::OnHttpCode(int status) {
     const uint64_t keep = resumeOffset;
     Stop();
     CutFile(localPath, keep);
+    if (digest) digest->Restart(keep);
     Finish(http_result::kApplication, http_result::kLengthMismatch);
     return;
   }
@@ -413,6 +418,9 @@ void CHttpDownloadFile::Finish(int type, int code) {
   urls.clear();
   dnsRoutes_.clear();
   attempts = 0;
+  // Complete: the digest reads to the end and lets the file go, before anyone waits for it.
+  const int64_t size = type == http_result::kNone && digest ? CFileEx::SizeOf(localPath) : -1;
+  if (size >= 0) digest->Complete(static_cast<uint64_t>(size));
   if (onDone) onDone(userData, type, code);
 }
 

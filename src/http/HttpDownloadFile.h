@@ -29,6 +29,9 @@
 // - The DNS step connects to the resolved addresses while the requests still name the
 //   original host (Host header, TLS name): `urls` shows the addresses as URLs, but the
 //   transfer keeps the host's name and is only routed to the address.
+// - With `wantDigest`, each Setup makes a new `digest` that follows the file as it is written
+//   (PrefixDigest.h); it stays with the download until the next Setup, and whoever holds on
+//   to it may Wait for the complete file's digest on a thread of its own.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +43,7 @@
 #include "http/DNSThread.h"
 #include "http/HttpBase.h"
 #include "http/SpeedSamples.h"
+#include "runtime/PrefixDigest.h"
 
 class CRangedDownload;
 
@@ -102,6 +106,10 @@ class CHttpDownloadFile : public CHttpBase {
   int parallelRanges = kDefaultParallelRanges;
   uint64_t rangeThreshold = kRangeThreshold;
   std::string rangeTag;
+  // The MD5 of the file while it downloads, and its SHA-256 too with `wantSha256`.
+  bool wantDigest = false;
+  bool wantSha256 = false;
+  std::shared_ptr<CPrefixDigest> digest;
 
  private:
   // An address made by the DNS step: the URL with the host's name, and where to connect.

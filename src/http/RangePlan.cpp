@@ -9,8 +9,10 @@ std::vector<Range> Split(uint64_t start, uint64_t size, int count) {
   std::vector<Range> ranges;
   if (start >= size) return ranges;
   const uint64_t bytes = size - start;
-  uint64_t wanted = static_cast<uint64_t>(std::max(count, 1));
-  wanted = std::min<uint64_t>(wanted, std::max<uint64_t>(bytes / kMinSplit, 1));
+  const uint64_t connections = static_cast<uint64_t>(std::max(count, 1));
+  uint64_t chunk = std::min(std::max(bytes / (connections * 4), kMinSplit), kMaxChunk);
+  chunk = std::max(chunk, (bytes + kMaxChunks - 1) / kMaxChunks);
+  const uint64_t wanted = std::max<uint64_t>(bytes / chunk, 1);
   const uint64_t each = bytes / wanted;
   uint64_t begin = start;
   for (uint64_t n = 0; n < wanted; ++n) {
@@ -30,7 +32,7 @@ int LargestToSteal(const std::vector<Range>& ranges) {
       best = static_cast<int>(n);
     }
   }
-  if (best < 0 || ranges[static_cast<size_t>(best)].left() < 2 * kMinSplit) return -1;
+  if (best < 0 || ranges[static_cast<size_t>(best)].left() < kMinSplit) return -1;
   return best;
 }
 

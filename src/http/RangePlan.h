@@ -25,15 +25,22 @@ struct Range {
 
 // The record's first line; a record of any other form is discarded with its file.
 constexpr const char* kRecordMagic = "kelto-ranges 1";
-// A range is not split below this: smaller steals cost more in requests than they save.
+// A range is not split below this, nor a rest below it halved: smaller steals cost more in
+// requests than they save.
 constexpr uint64_t kMinSplit = 1024 * 1024;
+// The longest range Split makes: each costs one request, and the file's gap-free start (which
+// its digest follows) trails the download by about a range per connection.
+constexpr uint64_t kMaxChunk = 16 * 1024 * 1024;
+// At most this many ranges, so that the record stays a few pages.
+constexpr uint64_t kMaxChunks = 1024;
 
-// `size` bytes in `count` ranges of about equal length, from `start` on (the bytes before it
-// are there already); fewer ranges when the bytes are too few to be worth splitting.
+// `size` bytes from `start` on (the bytes before it are there already) in ranges of equal
+// length, about four for each of `count` connections, each between kMinSplit and kMaxChunk;
+// the connections take them front first. Fewer when the bytes are too few to be worth it.
 std::vector<Range> Split(uint64_t start, uint64_t size, int count);
 
-// The range whose unwritten rest is the largest, when that rest is worth halving; -1 when none
-// is. A range being written keeps the lower half; the upper half goes to whoever takes it.
+// The range whose unwritten rest is the largest, when that rest (kMinSplit or more) is worth
+// halving; -1 when none is. A range being written keeps the lower half; the upper half goes to whoever takes it.
 int LargestToSteal(const std::vector<Range>& ranges);
 // The point where StealFrom would cut `range`: the middle of its unwritten rest.
 uint64_t StealPoint(const Range& range);

@@ -40,6 +40,7 @@ bool CRangeFile::WriteAt(uint64_t offset, const void* data, uint32_t length, DWO
     return false;
   }
   position_ += length;
+  if (digest) digest->Extend(offset, position_);
   return true;
 }
 

@@ -22,6 +22,7 @@
 #include "http/BaseStream.h"
 #include "http/RangePlan.h"
 #include "runtime/CriticalSection.h"
+#include "runtime/PrefixDigest.h"
 #include "runtime/Win32Handles.h"
 
 class CRangeFile {
@@ -35,6 +36,10 @@ class CRangeFile {
   bool WriteAt(uint64_t offset, const void* data, uint32_t length, DWORD* error);
   // Cuts the file to `size` bytes (nothing beyond a gap-free start is worth keeping).
   bool CutTo(uint64_t size);
+
+  // Told of every write, so that it follows the range that continues the file's gap-free start
+  // as it grows; may be null.
+  std::shared_ptr<CPrefixDigest> digest;
 
  private:
   win::ScopedHandle file_;

@@ -188,6 +188,7 @@ std::vector<Range> CRangedDownload::Plan(const std::string& tag) {
               recordPath_.c_str());
     ::DeleteFileW(owner_.localPath.c_str());
     ::DeleteFileW(recordPath_.c_str());
+    if (owner_.digest) owner_.digest->Restart();
     return {};
   }
   // 2. A file written as one stream (or none): its bytes are a gap-free start.
@@ -222,6 +223,8 @@ bool CRangedDownload::Begin(int parallel, const std::string& tag) {
     return false;
   }
   for (const Range& range : ranges) cursors_.push_back(std::make_shared<CRangeCursor>(range));
+  file_->digest = owner_.digest;
+  FollowDigest();
   // 3. The record first, so that no range is written before it is known.
   active_ = true;
   WriteRecord();
@@ -289,15 +292,18 @@ void CRangedDownload::WriteRecord() {
 }
 
 std::shared_ptr<CRangeCursor> CRangedDownload::Orphan() const {
+  // The frontmost: the file then fills from its start, where its digest reads.
+  std::shared_ptr<CRangeCursor> front;
   for (const std::shared_ptr<CRangeCursor>& cursor : cursors_) {
-    if (cursor->Get().done()) continue;
+    const Range range = cursor->Get();
+    if (range.done() || (front && front->Get().begin < range.begin)) continue;
     bool carried = false;
     for (const std::unique_ptr<CRangePart>& part : parts_) {
       if (part->busy() && part->cursor() == cursor) carried = true;
     }
-    if (!carried) return cursor;
+    if (!carried) front = cursor;
   }
-  return nullptr;
+  return front;
 }
 
 bool CRangedDownload::AnyBusy() const {
@@ -339,8 +345,13 @@ void CRangedDownload::OnPartDone(CRangePart& part) {
     return;
   }
   WriteRecord();
+  FollowDigest();
   GiveWork(part);
   if (!AnyBusy()) End(false);
+}
+
+void CRangedDownload::FollowDigest() {
+  if (owner_.digest) owner_.digest->Advance(range_plan::ContiguousPrefix(Ranges()));
 }
 
 void CRangedDownload::OnPartGaveUp(CRangePart& part) {
@@ -362,6 +373,7 @@ void CRangedDownload::Progress() {
   if (now - lastProgressTick_ < kReportIntervalMs) return;
   lastProgressTick_ = now;
   WriteRecord();
+  FollowDigest();
   if (!owner_.onProgress) return;
   owner_.speedSamples.Add(static_cast<uint32_t>(pendingBytes_));
   pendingBytes_ = 0;
@@ -380,6 +392,7 @@ void CRangedDownload::End(bool complete) {
                static_cast<long long>(keep), static_cast<unsigned>(::GetLastError()));
       file_.reset();
       ::DeleteFileW(owner_.localPath.c_str());
+      if (owner_.digest) owner_.digest->Restart();
     }
   }
   file_.reset();

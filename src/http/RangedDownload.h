@@ -95,6 +95,8 @@ class CRangedDownload {
   std::vector<range_plan::Range> Plan(const std::string& tag);
   std::vector<range_plan::Range> Ranges() const;
   void WriteRecord();
+  // Tells the file's digest how far the file is written without a gap.
+  void FollowDigest();
   // A range that no busy part carries and is not done; null when none.
   std::shared_ptr<CRangeCursor> Orphan() const;
   // Gives `part` more to do: an orphaned range, else half of the largest; false when none.

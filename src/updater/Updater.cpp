@@ -284,6 +284,8 @@ http_result::Error Updater::StartPackageDownload(const wchar_t* suffix) {
   // The ranges' record belongs to these exact bytes.
   download_.rangeTag = WideToAnsi(manifest_.packageVersion + L" " + manifest_.packageDigest + L" " +
                                   manifest_.packageSha256);
+  download_.wantDigest = !manifest_.packageDigest.empty() || !manifest_.packageSha256.empty();
+  download_.wantSha256 = !manifest_.packageSha256.empty();
   if (!download_.Setup(manifest_.mirrorUrls, primary, partFile_,
                        manifest_.ExpectedSize(), helperWindow_.get(), &Updater::OnPackageDone,
                        &Updater::OnPackageProgress)) {

@@ -30,6 +30,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,9 @@ class Updater {
   // "<download folder>\\qvinstaller.exe" and the partial file; empty before a download.
   const std::wstring& packageFile() const { return packageFile_; }
   const std::wstring& partFile() const { return partFile_; }
+  // The digests of the package made while it downloaded (the manifest's kinds; null when it
+  // names none), for the install step to Wait on; valid once the download finished.
+  std::shared_ptr<CPrefixDigest> packageDigest() const { return download_.digest; }
 
   // The dialog's automatic retry sets nextUrlIndex to 0 and starts again while
   // manifestUrlCount is above 0.

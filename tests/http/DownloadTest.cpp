@@ -14,6 +14,8 @@
 
 #include "http/EngineFixture.h"
 #include "http/HttpMgr.h"
+#include "runtime/CngCrypto.h"
+#include "runtime/MD5.h"
 #include "runtime/Win32Handles.h"
 #include "http/RangePlan.h"
 #include "http/RangedDownload.h"
@@ -29,6 +31,25 @@ using testing_support::WriteBinaryFile;
 namespace {
 
 using WideStrings = std::vector<std::wstring>;
+
+win::ScopedHandle OpenForReading(const std::wstring& path) {
+  return win::ScopedHandle(::CreateFileW(path.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+}
+
+std::wstring Md5Text(const std::string& bytes) {
+  MD5 digest;
+  digest.update(bytes.data(), bytes.size());
+  digest.finalize();
+  const std::string hex = digest.hex_digest();
+  return std::wstring(hex.begin(), hex.end());
+}
+
+std::wstring Sha256Text(const std::string& bytes) {
+  cng::Sha256Digest digest;
+  return cng::CSha256::Of(bytes.data(), bytes.size(), &digest) ? cng::HexText(digest) : L"";
+}
 
 struct Step {
   uint64_t total;
@@ -80,6 +101,7 @@ class Downloads : public engine_test::EngineTest {
     job.wantEnd = std::to_string(type) + " " + std::to_string(code);
     job.wantFile = type == 0 ? package_ : partial;
     job.dns.SetServers("");  // the DNS step finds nothing at once
+    job.wantDigest = job.wantSha256 = true;
     EXPECT_TRUE(WriteBinaryFile(root_ / (Utf8ToWide(name) + L".bin"), package_));
     if (!partial.empty()) {
       EXPECT_TRUE(WriteBinaryFile(job.partial, partial));
@@ -92,7 +114,9 @@ class Downloads : public engine_test::EngineTest {
     for (Job& job : jobs_) EXPECT_TRUE(job.SetUp()) << job.name;
   }
   // Pumps until every download has ended, and checks that each ended once as it must; the
-  // scheduler holds none of them any more.
+  // scheduler holds none of them any more. A complete file's digest, made while it was
+  // written (from its start, after resumes, restarts, cuts and out of order ranges), is the
+  // digest of its bytes, and names that very file.
   void FinishAll() {
     ASSERT_TRUE(testing_support::PumpMessagesUntil([&] {
       for (const Job& job : jobs_) {
@@ -107,6 +131,15 @@ class Downloads : public engine_test::EngineTest {
       EXPECT_EQ(job.end, job.wantEnd) << job.name;
       EXPECT_TRUE(testing_support::ReadBinaryFile(job.partial) == job.wantFile)
           << job.name << ": " << testing_support::FileSizeOf(job.partial) << " bytes";
+      if (job.wantEnd != "0 0") continue;
+      std::wstring md5, sha256;
+      ASSERT_TRUE(job.digest && job.digest->Wait(job.wantFile.size(), &md5, &sha256)) << job.name;
+      EXPECT_EQ(md5, Md5Text(job.wantFile)) << job.name;
+      EXPECT_EQ(sha256, Sha256Text(job.wantFile)) << job.name;
+      // The server's copy holds the same bytes, but is another file.
+      EXPECT_TRUE(job.digest->IsFile(OpenForReading(job.partial).get())) << job.name;
+      const std::wstring copy = root_ / (Utf8ToWide(job.name) + L".bin");
+      EXPECT_FALSE(job.digest->IsFile(OpenForReading(copy).get())) << job.name;
     }
     EXPECT_TRUE(CHttpEngine::DownloadScheduler()->tasks().empty());
   }
@@ -315,10 +348,12 @@ TEST_F(Downloads, LargeFilesInRanges) {
     EXPECT_TRUE(WriteBinaryFile(root_ / (Utf8ToWide(name) + L".bin"), job.wantFile));
     return job;
   };
+  // Two connections over the primary, which drips, and the mirror: 2 MiB ranges.
   Job& spread = large("spread", 16u << 20);
   spread.backups = Url("mirror");
+  spread.parallelRanges = 2;
   EXPECT_TRUE(WriteBinaryFile(root_ / L"mirror.bin", big));
-  AddRule(FaultRule("/spread.bin").Drip(1 << 20));
+  AddRule(FaultRule("/spread.bin").Drip(1 << 19));
   large("cut", 8u << 20);
   AddRule(FaultRule("/cut.bin").Times(1).CloseAfter(300000));
   large("ignored", 8u << 20);
@@ -349,13 +384,15 @@ TEST_F(Downloads, LargeFilesInRanges) {
   std::vector<uint64_t> starts;
   for (const char* path : {"/spread.bin", "/mirror.bin"}) {
     const std::vector<LoggedRequest> asked = server_.RequestsFor(path);
-    EXPECT_GE(asked.size(), 2u) << path;
+    EXPECT_GE(asked.size(), 1u) << path;
     for (const LoggedRequest& request : asked) {
       ASSERT_TRUE(AskedRange(request, &first, &last)) << request.range;
       starts.push_back(first);
     }
   }
-  EXPECT_GT(starts.size(), 4u) << "no connection took over a part of another's range";
+  EXPECT_TRUE(std::any_of(starts.begin(), starts.end(), [](uint64_t start) {
+    return start % (2u << 20) != 0;
+  })) << "no connection took over a part of another's range";
   const std::vector<LoggedRequest> cut = server_.RequestsFor("/cut.bin");
   const auto cutOne = std::find_if(cut.begin(), cut.end(),
                                    [](const LoggedRequest& request) { return request.sent == 300000; });

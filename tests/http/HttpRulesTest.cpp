@@ -57,10 +57,14 @@ TEST(RangePlan, TheGapFreeStartAndTheSplit) {
   EXPECT_EQ(range_plan::ContiguousPrefix({{0, 4, 4}, {6, 8, 8}}), 4u);
   const uint64_t mib = range_plan::kMinSplit;
   const std::vector<Range> ranges = range_plan::Split(mib, 10 * mib + 3, 4);
-  ASSERT_EQ(ranges.size(), 4u);
+  ASSERT_EQ(ranges.size(), 9u);
   EXPECT_EQ(ranges.front().begin, mib);
   EXPECT_EQ(ranges.back().end, 10 * mib + 3);
   for (size_t n = 1; n < ranges.size(); ++n) EXPECT_EQ(ranges[n].begin, ranges[n - 1].end);
+  // Front-first chunks: a package in ranges no longer than kMaxChunk, and never so many that
+  // the record grows past a few pages.
+  EXPECT_EQ(range_plan::Split(0, 1024 * mib, 4).size(), 64u);
+  EXPECT_EQ(range_plan::Split(0, 64 * 1024 * mib, 4).size(), range_plan::kMaxChunks);
   // Too few bytes to be worth more connections.
   EXPECT_EQ(range_plan::Split(0, mib + 1, 8).size(), 1u);
   EXPECT_TRUE(range_plan::Split(5, 5, 4).empty());

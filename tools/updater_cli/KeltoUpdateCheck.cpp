@@ -6,7 +6,8 @@
 //   KeltoUpdateCheck.exe <download folder> [manifest address ...]
 //
 // Without addresses the module uses the build's deployment settings. After a complete
-// download the tool also compares the package's MD5 and SHA-256 digests with the manifest's.
+// download the tool also compares the package's MD5 and SHA-256 digests with the manifest's:
+// the ones the module made while the package downloaded, as the installer takes them.
 // A build with a manifest key takes only manifests signed with it, as the installer does.
 // Exit codes: 0 the package is in place (and matches the digests the manifest gives),
 // 1 wrong arguments or the tool could not start, 2 no manifest, 3 the download failed,
@@ -87,10 +88,14 @@ class ReportPrinter : public IGameEventListener {
       End(kPackageInPlace);
       return;
     }
-    CHeldPackage package;
     std::wstring actualMd5, actualSha256;
-    const bool read = package.Open(packageFile) &&
-                      package.Digest(&actualMd5, sha256.empty() ? nullptr : &actualSha256);
+    std::wstring* const wantSha256 = sha256.empty() ? nullptr : &actualSha256;
+    const std::shared_ptr<CPrefixDigest> streamed = updater->packageDigest();
+    CHeldPackage package;
+    const int64_t size = FileSize(packageFile);
+    const bool read = streamed && size >= 0
+                          ? streamed->Wait(static_cast<uint64_t>(size), &actualMd5, wantSha256)
+                          : package.Open(packageFile) && package.Digest(&actualMd5, wantSha256);
     const bool md5Match = PrintCheck(L"md5", read, actualMd5, digest);
     const bool sha256Match = PrintCheck(L"sha256", read, actualSha256, sha256);
     End(md5Match && sha256Match ? kPackageInPlace : kDigestMismatch);
