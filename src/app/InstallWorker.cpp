@@ -5,6 +5,7 @@
 #include "app/InstallCommands.h"
 #include "app/InstallProgress.h"
 #include "platform/CommonUtils.h"
+#include "runtime/AdminOnlyFile.h"
 #include "runtime/Logging.h"
 #include "runtime/Win32Handles.h"
 #include "runtime/WindowMessages.h"
@@ -85,7 +86,7 @@ bool CInstallWorker::PackageMatchesDigest(CHeldPackage& package) const {
   if (job_.expectedDigest.empty() && !wantSha256) return true;
   // A package that cannot be read to its end is as unusable as one that differs.
   std::wstring md5, sha256;
-  if (!package.Digest(&md5, wantSha256 ? &sha256 : nullptr)) return false;
+  if (!DigestHeld(package, &md5, wantSha256 ? &sha256 : nullptr)) return false;
   if (wantSha256 && !EqualsIgnoringAsciiCase(sha256, job_.expectedSha256)) {
     LOG_FILE(2, L"install worker: the package's SHA-256 %ls is not the manifest's %ls",
              sha256.c_str(), job_.expectedSha256.c_str());
@@ -97,6 +98,29 @@ bool CInstallWorker::PackageMatchesDigest(CHeldPackage& package) const {
     return false;
   }
   return true;
+}
+
+bool CInstallWorker::DigestHeld(CHeldPackage& package, std::wstring* md5,
+                                std::wstring* sha256) const {
+  CPrefixDigest* const streamed = job_.streamedDigest.get();
+  // 1. The digest made while downloading counts only for a file that nobody below
+  //    administrator could have written since (the download made it so), and that is the
+  //    very file it was made of: one renamed into its place carries another identity.
+  const char* why = "no digest was made while downloading";
+  LARGE_INTEGER size = {};
+  if (streamed) {
+    why = "the package is not protected from other users";
+    if (admin_only_file::IsWritableOnlyByAdmins(package.handle()) && ::GetFileSizeEx(package.handle(), &size)) {
+      why = "the digest made while downloading is not of this file";
+      if (streamed->Wait(static_cast<uint64_t>(size.QuadPart), md5, sha256) &&
+          streamed->IsFile(package.handle())) {
+        return true;
+      }
+    }
+  }
+  // 2. Else every byte is read again through the hold.
+  LOG_FILE(0, L"install worker: reading the package again: %hs", why);
+  return package.Digest(md5, sha256);
 }
 
 bool CInstallWorker::RunPackage(CHeldPackage& package) {

@@ -30,10 +30,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/HeldPackage.h"
+#include "runtime/PrefixDigest.h"
 #include "runtime/RefPtr.h"
 #include "runtime/Win32Handles.h"
 
@@ -50,6 +52,10 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
     bool runLauncher = true;      // start the launcher after the install
     HWND window = nullptr;        // the install window, told by posted messages
     DWORD packageIdleLimitMs = kPackageIdleLimitMs;
+    // Made while the package downloaded; taken instead of reading the package again only
+    // when it was made of the very file held, which no program below administrator could
+    // have changed since (AdminOnlyFile.h).
+    std::shared_ptr<CPrefixDigest> streamedDigest;
   };
 
   explicit CInstallWorker(const TJob& job);
@@ -95,6 +101,9 @@ class CInstallWorker : public CRefThreadSafeBase<CInstallWorker> {
   void Run();
   bool Stopped();
   bool PackageMatchesDigest(CHeldPackage& package) const;
+  // The held package's digests: the ones made while it downloaded when they are its own,
+  // else read through the hold.
+  bool DigestHeld(CHeldPackage& package, std::wstring* md5, std::wstring* sha256) const;
   // False when the package could not be started, or was ended as hung. The hold ends once
   // its process exists.
   bool RunPackage(CHeldPackage& package);

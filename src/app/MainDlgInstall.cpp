@@ -9,6 +9,7 @@
 #include "runtime/WindowMessages.h"
 #include "ui/controls/LabelUI.h"
 #include "ui/controls/ProgressUI.h"
+#include "updater/Updater.h"
 
 using namespace install_progress;
 
@@ -35,6 +36,7 @@ void CMainDlg::BeginInstall() {
   job.packagePath = JoinPath(paths_.downloadDir, install_commands::kPackageFile);
   job.expectedDigest = expectedDigest_;
   job.expectedSha256 = expectedSha256_;
+  if (updater_ && !paths_.packageBeside) job.streamedDigest = updater_->packageDigest();
   job.launcherFound = launcherFound_;
   job.launcherPath = paths_.launcherPath;
   job.gameId = gameId_;

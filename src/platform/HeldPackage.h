@@ -25,6 +25,7 @@ class CHeldPackage {
   bool Digest(std::wstring* md5, std::wstring* sha256);
   void Release() { file_.reset(); }
   bool held() const { return file_.valid(); }
+  HANDLE handle() const { return file_.get(); }
 
  private:
   static constexpr int kOpenAttempts = 6;

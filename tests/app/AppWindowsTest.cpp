@@ -128,6 +128,24 @@ TEST_F(InstallWorkerTest, RunsThePackageWaitsForTheProgressThenStartsTheLauncher
 // is unusable, not an install that installed nothing.
 TEST_F(InstallWorkerTest, UnusablePackagesNeverRun) {
   job_.expectedDigest = FileDigest(package_);
+  // The digest made while the package downloaded is not taken for a file that programs below
+  // administrator may change: here the very same file, rewritten since.
+  std::string bytes = ReadBinaryFile(package_);
+  job_.streamedDigest = std::make_shared<CPrefixDigest>(package_, false);
+  std::wstring md5;
+  ASSERT_TRUE(job_.streamedDigest->Wait(bytes.size(), &md5, nullptr));
+  bytes[bytes.size() / 2] ^= 0x55;
+  ASSERT_TRUE(WriteBinaryFile(package_, bytes));
+  ASSERT_TRUE(job_.streamedDigest->IsFile(
+      win::ScopedHandle(::CreateFileW(package_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr))
+          .get()));
+  Run();
+  EXPECT_EQ(g_posted, std::vector<UINT>{msg::kPackageUnusable});
+  g_posted.clear();
+  job_.streamedDigest.reset();
+  ASSERT_FALSE(PlaceProgram(DemoPackage(), package_).empty());
+  job_.expectedDigest = FileDigest(package_);
   job_.expectedSha256 = std::wstring(64, L'0');
   Run();
   EXPECT_EQ(g_posted, std::vector<UINT>{msg::kPackageUnusable});
