@@ -3,9 +3,8 @@
 #include <memory>
 
 #include "platform/CommonUtils.h"
-#include "runtime/CngCrypto.h"
+#include "runtime/HexDigests.h"
 #include "runtime/Logging.h"
-#include "runtime/MD5.h"
 
 bool CHeldPackage::Open(const std::wstring& path) {
   // No FILE_SHARE_WRITE and no FILE_SHARE_DELETE: writes, renames and deletion all wait
@@ -26,8 +25,7 @@ bool CHeldPackage::Digest(std::wstring* md5, std::wstring* sha256) {
   if (!file_) return false;
   LARGE_INTEGER start = {};
   if (!::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) return false;
-  MD5 md5Digest;
-  cng::CSha256 shaDigest;
+  CHexDigests digests(true, sha256 != nullptr);
   std::unique_ptr<char[]> block(new char[MD5::kReadBlock]);
   for (;;) {
     DWORD read = 0;
@@ -38,16 +36,7 @@ bool CHeldPackage::Digest(std::wstring* md5, std::wstring* sha256) {
       return false;
     }
     if (read == 0) break;
-    md5Digest.update(block.get(), read);
-    if (sha256 && !shaDigest.Update(block.get(), read)) return false;
+    if (!digests.Update(block.get(), read)) return false;
   }
-  md5Digest.finalize();
-  const std::string hex = md5Digest.hex_digest();
-  md5->assign(hex.begin(), hex.end());
-  if (sha256) {
-    cng::Sha256Digest digest;
-    if (!shaDigest.Finish(&digest)) return false;
-    *sha256 = cng::HexText(digest);
-  }
-  return true;
+  return digests.Finish(md5, sha256);
 }

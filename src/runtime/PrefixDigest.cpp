@@ -2,46 +2,13 @@
 
 #include <algorithm>
 
-#include "runtime/CngCrypto.h"
+#include "runtime/HexDigests.h"
 #include "runtime/Logging.h"
-#include "runtime/MD5.h"
 
 namespace {
 
 // Large enough that each turn's lock and system call cost nothing against the digesting.
 constexpr size_t kBlock = 1 << 20;
-
-// One lane's digest, made anew when the file starts over.
-class CLaneDigest {
- public:
-  explicit CLaneDigest(bool sha256) : sha256_(sha256) { Reset(); }
-
-  void Reset() {
-    md5_.reset(sha256_ ? nullptr : new MD5());
-    sha_.reset(sha256_ ? new cng::CSha256() : nullptr);
-  }
-  bool Update(const char* data, size_t length) {
-    if (md5_) md5_->update(data, length);
-    return !sha_ || sha_->Update(data, length);
-  }
-  bool Finish(std::wstring* text) {
-    if (md5_) {
-      md5_->finalize();
-      const std::string hex = md5_->hex_digest();
-      text->assign(hex.begin(), hex.end());
-      return true;
-    }
-    cng::Sha256Digest digest;
-    if (!sha_->Finish(&digest)) return false;
-    *text = cng::HexText(digest);
-    return true;
-  }
-
- private:
-  const bool sha256_;
-  std::unique_ptr<MD5> md5_;
-  std::unique_ptr<cng::CSha256> sha_;
-};
 
 }  // namespace
 
@@ -159,7 +126,7 @@ void CPrefixDigest::Run(Lane& lane) {
   // rather than slow it down.
   ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
   std::unique_ptr<char[]> block(new char[kBlock]);
-  CLaneDigest digest(lane.sha256);
+  CHexDigests digest(!lane.sha256, lane.sha256);
   uint64_t position = UINT64_MAX;  // of the file pointer; UINT64_MAX: not known
   for (;;) {
     uint64_t from = 0, to = 0;
@@ -187,7 +154,7 @@ void CPrefixDigest::Run(Lane& lane) {
       //    install step deletes it once it has run); its identity stays known.
       if (hasTarget_ && lane.digested == target_) {
         lane.file.reset();
-        lane.finished = digest.Finish(&lane.text);
+        lane.finished = digest.Finish(&lane.text, &lane.text);
         lane.failed = !lane.finished;
         changed_.notify_all();
         continue;

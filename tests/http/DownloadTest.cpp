@@ -10,12 +10,12 @@
 #include <deque>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "http/EngineFixture.h"
 #include "http/HttpMgr.h"
-#include "runtime/CngCrypto.h"
-#include "runtime/MD5.h"
+#include "runtime/HexDigests.h"
 #include "runtime/Win32Handles.h"
 #include "http/RangePlan.h"
 #include "http/RangedDownload.h"
@@ -38,17 +38,14 @@ win::ScopedHandle OpenForReading(const std::wstring& path) {
                                          OPEN_EXISTING, 0, nullptr));
 }
 
-std::wstring Md5Text(const std::string& bytes) {
-  MD5 digest;
-  digest.update(bytes.data(), bytes.size());
-  digest.finalize();
-  const std::string hex = digest.hex_digest();
-  return std::wstring(hex.begin(), hex.end());
-}
-
-std::wstring Sha256Text(const std::string& bytes) {
-  cng::Sha256Digest digest;
-  return cng::CSha256::Of(bytes.data(), bytes.size(), &digest) ? cng::HexText(digest) : L"";
+// The MD5 and SHA-256 of `bytes`, digested at once.
+std::pair<std::wstring, std::wstring> DigestsOf(const std::string& bytes) {
+  CHexDigests digests(true, true);
+  std::pair<std::wstring, std::wstring> texts;
+  if (!digests.Update(bytes.data(), bytes.size()) || !digests.Finish(&texts.first, &texts.second)) {
+    texts.first = texts.second = L"<no digest>";
+  }
+  return texts;
 }
 
 struct Step {
@@ -134,8 +131,9 @@ class Downloads : public engine_test::EngineTest {
       if (job.wantEnd != "0 0") continue;
       std::wstring md5, sha256;
       ASSERT_TRUE(job.digest && job.digest->Wait(job.wantFile.size(), &md5, &sha256)) << job.name;
-      EXPECT_EQ(md5, Md5Text(job.wantFile)) << job.name;
-      EXPECT_EQ(sha256, Sha256Text(job.wantFile)) << job.name;
+      const auto want = DigestsOf(job.wantFile);
+      EXPECT_EQ(md5, want.first) << job.name;
+      EXPECT_EQ(sha256, want.second) << job.name;
       // The server's copy holds the same bytes, but is another file.
       EXPECT_TRUE(job.digest->IsFile(OpenForReading(job.partial).get())) << job.name;
       const std::wstring copy = root_ / (Utf8ToWide(job.name) + L".bin");
